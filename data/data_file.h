@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace rx {
+
+// A data file could not be created, written, closed or read. what() names the file and the
+// system's reason.
+class DataFileError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One item of a record: text (written in double quotes), 16-bit integer, 32-bit integer, double.
+using RecordItem = std::variant<std::string_view, int16_t, int32_t, double>;
+
+// Writes the text form of a double: plain decimal with "." whatever the locale, at most 15
+// significant digits, no trailing zeros, no point for whole values, "0" before the point of a
+// magnitude below one. Magnitudes below 1e-7 or from 1e21 up use an exponent (1.234E-29).
+void AppendDouble(std::string& out, double value);
+
+// Writes the lines of one download. Records are buffered and reach the operating system on
+// Flush, Close, or when the buffer grows large.
+class DataFileWriter {
+ public:
+  DataFileWriter() = default;
+  DataFileWriter(const DataFileWriter&) = delete;
+  DataFileWriter& operator=(const DataFileWriter&) = delete;
+  ~DataFileWriter();
+
+  // Creates the file, or empties an existing one, and keeps it open for writing.
+  void OpenDataFile(const std::string& path);
+  // Appends one line of four items and CR LF.
+  void AppendRecord(const RecordItem& item1, const RecordItem& item2, const RecordItem& item3,
+                    const RecordItem& item4);
+  // Hands every appended record to the operating system.
+  void Flush();
+  // Flushes and closes. Does nothing when no file is open.
+  void CloseDataFile();
+  // Closes without reporting errors; used when a download is already being abandoned.
+  void CloseQuietly() noexcept;
+
+  bool IsOpen() const { return file_ != nullptr; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  [[noreturn]] void Fail(const char* what, int error);
+
+  std::FILE* file_ = nullptr;
+  std::string path_;
+  std::string buffer_;
+};
+
+// One record read back: items 2, 3 and 4.
+struct StoredRecord {
+  std::string ValueText;
+  std::string UnitText;
+  int16_t Channel = 0;
+  bool operator==(const StoredRecord&) const = default;
+};
+
+// Reads the first `count` records of the file. Throws DataFileError when the file cannot be
+// opened, ends before `count` records, or holds a line that is not a record; no partial list.
+std::vector<StoredRecord> ReadDataFile(const std::string& path, int32_t count);
+
+// The same, from bytes already in memory; `path` only names the file in errors.
+std::vector<StoredRecord> ParseDataFile(std::string_view bytes, int32_t count,
+                                        const std::string& path);
+
+}  // namespace rx
