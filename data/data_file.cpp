@@ -176,7 +176,7 @@ class RecordParser {
       size_t start = ++pos_;
       while (!AtLineEnd() && bytes_[pos_] != '"') ++pos_;
       value.assign(bytes_.substr(start, pos_ - start));
-      if (!AtLineEnd()) ++pos_;  // closing quote
+      if (!AtLineEnd()) ++pos_;                            // closing quote
       while (!AtLineEnd() && bytes_[pos_] != ',') ++pos_;  // text after it is not part of it
     } else {
       size_t start = pos_;

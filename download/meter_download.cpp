@@ -112,8 +112,8 @@ void MeterDownload::EndWithFailure(const std::string& reason) {
   window_.SetRecordCount(std::to_string(decoder_.datano));
   ShowIdleLook();
   messages_.Inform(reason + "\r\nThe download has stopped. " + std::to_string(saved_records_) +
-                   (saved_records_ == 1 ? " reading was" : " readings were") + " saved to " +
-                   path + ".");
+                   (saved_records_ == 1 ? " reading was" : " readings were") + " saved to " + path +
+                   ".");
 }
 
 void MeterDownload::ClosePortQuietly() noexcept {

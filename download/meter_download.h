@@ -19,7 +19,7 @@ namespace rx {
 class MeterDownload {
  public:
   static constexpr const char* kLineSettings = "9600,N,8,1";
-  static constexpr uint32_t kIndicatorBlue = 0xFF8080;   // 0x00BBGGRR
+  static constexpr uint32_t kIndicatorBlue = 0xFF8080;  // 0x00BBGGRR
   static constexpr uint32_t kIndicatorGreen = 0x80FF80;
 
   MeterDownload(SerialControl& serial, WindowControls& window, MessageBox& messages,

@@ -17,11 +17,11 @@ class SerialError : public std::runtime_error {
 
 // Codes read from CommEvent.
 enum CommEventCode : int16_t {
-  kComEvReceive = 2,       // bytes are waiting to be read
-  kComEventBreak = 1001,   // a break was received
-  kComEventFrame = 1004,   // framing error
-  kComEventOverrun = 1006, // bytes lost by the port
-  kComEventRxOver = 1008,  // receive buffer overflow
+  kComEvReceive = 2,        // bytes are waiting to be read
+  kComEventBreak = 1001,    // a break was received
+  kComEventFrame = 1004,    // framing error
+  kComEventOverrun = 1006,  // bytes lost by the port
+  kComEventRxOver = 1008,   // receive buffer overflow
   kComEventRxParity = 1009,
   kComEventPortLost = 1100,  // the device went away (cable pulled, adapter removed)
 };

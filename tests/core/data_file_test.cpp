@@ -1,1 +1,200 @@
+#include "data/data_file.h"
+
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "support/fakes.h"
+
+namespace rx {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+TEST(DataFileWriter, WritesTheFourRecordKindsByteForByte) {
+  TempDir dir;
+  const std::string path = dir.File("261208.dat");
+  DataFileWriter writer;
+  writer.OpenDataFile(path);
+  writer.AppendRecord(int32_t{0}, std::string_view("231207093015"), std::string_view("Time"),
+                      int16_t{0});
+  writer.AppendRecord(int32_t{1}, 123.45, std::string_view("V         "), int16_t{1});
+  writer.AppendRecord(int32_t{2}, 999999.0, std::string_view("V         "), int16_t{1});
+  writer.AppendRecord(int32_t{3}, -1.234, int16_t{7}, int16_t{0});
+  writer.CloseDataFile();
+  EXPECT_EQ(ReadBytes(path),
+            "0,\"231207093015\",\"Time\",0\r\n"
+            "1,123.45,\"V         \",1\r\n"
+            "2,999999,\"V         \",1\r\n"
+            "3,-1.234,7,0\r\n");
+}
+
+struct DoubleCase {
+  double value;
+  const char* text;
+};
+
+void PrintTo(const DoubleCase& c, std::ostream* os) { *os << c.text; }
+
+class DoubleText : public testing::TestWithParam<DoubleCase> {};
+
+TEST_P(DoubleText, IsPlainDecimalWithAtMostFifteenDigits) {
+  std::string out;
+  AppendDouble(out, GetParam().value);
+  EXPECT_EQ(out, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, DoubleText,
+    testing::Values(DoubleCase{123.45, "123.45"}, DoubleCase{-1.234, "-1.234"},
+                    DoubleCase{999999, "999999"}, DoubleCase{12, "12"}, DoubleCase{0, "0"},
+                    DoubleCase{-0.0, "0"}, DoubleCase{0.5, "0.5"}, DoubleCase{-0.012, "-0.012"},
+                    DoubleCase{12345 / 1e6, "0.012345"}, DoubleCase{1e-6, "0.000001"},
+                    DoubleCase{1e-7, "0.0000001"}, DoubleCase{1.234e-29, "1.234E-29"},
+                    DoubleCase{1.0 / 3, "0.333333333333333"},
+                    DoubleCase{2.0 / 3, "0.666666666666667"},
+                    DoubleCase{2299797977.0, "2299797977"}, DoubleCase{12345 * 1000.0, "12345000"},
+                    DoubleCase{123456789012345678.0, "123456789012346000"},
+                    DoubleCase{1e21, "1E+21"}, DoubleCase{-2.5e300, "-2.5E+300"},
+                    DoubleCase{99999999.0 / 1e6, "99.999999"}, DoubleCase{0.1 + 0.2, "0.3"}));
+
+TEST(DataFileWriter, ADownloadThatStoresNothingLeavesAnEmptyFile) {
+  TempDir dir;
+  const std::string path = dir.File("empty.dat");
+  WriteBytes(path, "old contents\r\n");
+  DataFileWriter writer;
+  writer.OpenDataFile(path);
+  writer.CloseDataFile();
+  EXPECT_EQ(ReadBytes(path), "");
+}
+
+TEST(DataFileWriter, FlushHandsRecordsToTheSystemBeforeClose) {
+  TempDir dir;
+  const std::string path = dir.File("a.dat");
+  DataFileWriter writer;
+  writer.OpenDataFile(path);
+  writer.AppendRecord(int32_t{0}, 1.5, int16_t{2}, int16_t{3});
+  EXPECT_EQ(ReadBytes(path), "");
+  writer.Flush();
+  EXPECT_EQ(ReadBytes(path), "0,1.5,2,3\r\n");
+}
+
+TEST(DataFileWriter, FailuresNameTheFileAndTheReason) {
+  TempDir dir;
+  DataFileWriter writer;
+  const std::string missing = dir.File("no-such-folder/x.dat");
+  try {
+    writer.OpenDataFile(missing);
+    FAIL() << "opened a file in a missing folder";
+  } catch (const DataFileError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot create data file " + missing + ": No such file or directory");
+  }
+  writer.OpenDataFile("/dev/full");
+  writer.AppendRecord(int32_t{0}, 1.0, int16_t{1}, int16_t{1});
+  try {
+    writer.Flush();
+    FAIL() << "a full disk went unnoticed";
+  } catch (const DataFileError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot write data file /dev/full: No space left on device");
+  }
+}
+
+TEST(ReadDataFile, ReadsBackWhatTheWriterWrote) {
+  TempDir dir;
+  const std::string path = dir.File("r.dat");
+  DataFileWriter writer;
+  writer.OpenDataFile(path);
+  writer.AppendRecord(int32_t{0}, std::string_view("231207093015"), std::string_view("Time"),
+                      int16_t{0});
+  writer.AppendRecord(int32_t{1}, -1.234, int16_t{7}, int16_t{-3});
+  writer.AppendRecord(int32_t{2}, 0.5, std::string_view("m         "), int16_t{12});
+  writer.AppendRecord(int32_t{3}, 1.0, std::string_view("a,b       "), int16_t{32767});
+  writer.CloseDataFile();
+  const std::vector<StoredRecord> expected = {{"231207093015", "Time", 0},
+                                              {"-1.234", "7", -3},
+                                              {"0.5", "m         ", 12},
+                                              {"1", "a,b       ", 32767}};
+  EXPECT_EQ(ReadDataFile(path, 4), expected);
+  EXPECT_EQ(ReadDataFile(path, 2),
+            std::vector<StoredRecord>(expected.begin(), expected.begin() + 2));
+  EXPECT_TRUE(ReadDataFile(path, 0).empty());
+}
+
+struct ParseCase {
+  const char* name;
+  std::string bytes;
+  int32_t count;
+  std::vector<StoredRecord> records;  // empty with an error
+  std::string error;                  // the message after "Cannot read data file f.dat: "
+};
+
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
+
+class ParseDataFileCases : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseDataFileCases, ReadsRecordsOrFailsWithoutAPartialList) {
+  const ParseCase& c = GetParam();
+  if (c.error.empty()) {
+    EXPECT_EQ(ParseDataFile(c.bytes, c.count, "f.dat"), c.records);
+  } else {
+    try {
+      ParseDataFile(c.bytes, c.count, "f.dat");
+      FAIL() << "no error";
+    } catch (const DataFileError& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot read data file f.dat: " + c.error);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ParseDataFileCases,
+    testing::Values(
+        ParseCase{"LfOnlyLineEnds", "0,1,2,3\n1,4,5,6", 2, {{"1", "2", 3}, {"4", "5", 6}}, ""},
+        ParseCase{
+            "LeadingBlanksSkipped", "0, 1.5,  \"  u \",  -4 \r\n", 1, {{"1.5", "  u ", -4}}, ""},
+        ParseCase{"TextAfterClosingQuoteIgnored", "0,\"ab\"cd,7,1\r\n", 1, {{"ab", "7", 1}}, ""},
+        ParseCase{"NulUnitNameKept",
+                  std::string("0,1,\"\0\0\",2\r\n", 12),
+                  1,
+                  {{"1", std::string(2, '\0'), 2}},
+                  ""},
+        ParseCase{"ShortFile", "0,1,2,3\r\n", 2, {}, "it holds 1 records, 2 were expected"},
+        ParseCase{"EmptyFile", "", 1, {}, "it holds 0 records, 1 were expected"},
+        ParseCase{"ThreeItems", "0,1,2\r\n", 1, {}, "line 1 is not a record of four items"},
+        ParseCase{
+            "FiveItems", "0,1,2,3\r\n0,1,2,3,4\r\n", 2, {}, "line 2 is not a record of four items"},
+        ParseCase{"ChannelNotANumber",
+                  "0,1,2,x\r\n",
+                  1,
+                  {},
+                  "line 1: channel \"x\" is not a whole number from -32768 to 32767"},
+        ParseCase{"ChannelOutOfRange",
+                  "0,1,2,32768\r\n",
+                  1,
+                  {},
+                  "line 1: channel \"32768\" is not a whole number from -32768 to 32767"},
+        ParseCase{"ChannelFraction",
+                  "0,1,2,1.5\r\n",
+                  1,
+                  {},
+                  "line 1: channel \"1.5\" is not a whole number from -32768 to 32767"}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(ReadDataFile, AMissingFileIsReportedWithItsPath) {
+  TempDir dir;
+  const std::string path = dir.File("gone.dat");
+  try {
+    ReadDataFile(path, 1);
+    FAIL() << "read a missing file";
+  } catch (const DataFileError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Cannot open data file " + path + ": No such file or directory");
+  }
+}
+
+}  // namespace
+}  // namespace rx

@@ -4,9 +4,9 @@
 // what was done to it, so tests assert on the record.
 
 #include <cstdint>
+#include <cstdio>
 #include <deque>
 #include <filesystem>
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -28,7 +28,10 @@ class ScriptedSerialControl : public SerialControl {
   std::vector<std::string> log;  // operations in call order, e.g. "Settings=9600,N,8,1"
   std::map<std::string, std::string> failures;  // operation name -> error description
 
-  void SetCommPort(int16_t port) override { Op("CommPort", std::to_string(port)); port_ = port; }
+  void SetCommPort(int16_t port) override {
+    Op("CommPort", std::to_string(port));
+    port_ = port;
+  }
   int16_t CommPort() const override { return port_; }
   bool PortOpen() const override {
     Check("PortOpen?");
@@ -58,7 +61,9 @@ class ScriptedSerialControl : public SerialControl {
     pending_.push_back(std::move(chunk));
     Raise(kComEvReceive);
   }
-  void Deliver(const std::string& chunk) { Deliver(std::vector<uint8_t>(chunk.begin(), chunk.end())); }
+  void Deliver(const std::string& chunk) {
+    Deliver(std::vector<uint8_t>(chunk.begin(), chunk.end()));
+  }
   // Raises an event of another kind.
   void Raise(int16_t event) {
     event_ = event;
@@ -89,24 +94,47 @@ class RecordingWindow : public WindowControls {
   uint32_t indicator_color = 0x80FF80;
   bool start = true, view_data = false, timer = false, indicator = false, receiving = false;
 
-  void SetTransferStatus(const std::string& c) override { status = c; log.push_back("Status=" + c); }
-  void SetRecordCount(const std::string& c) override { count = c; log.push_back("Count=" + c); }
-  void SetStartEnabled(bool on) override { start = on; log.push_back(Flag("Start", on)); }
-  void SetViewDataEnabled(bool on) override { view_data = on; log.push_back(Flag("ViewData", on)); }
-  void SetTimerEnabled(bool on) override { timer = on; log.push_back(Flag("Timer", on)); }
-  void SetIndicatorVisible(bool on) override { indicator = on; log.push_back(Flag("Indicator", on)); }
+  void SetTransferStatus(const std::string& c) override {
+    status = c;
+    log.push_back("Status=" + c);
+  }
+  void SetRecordCount(const std::string& c) override {
+    count = c;
+    log.push_back("Count=" + c);
+  }
+  void SetStartEnabled(bool on) override {
+    start = on;
+    log.push_back(Flag("Start", on));
+  }
+  void SetViewDataEnabled(bool on) override {
+    view_data = on;
+    log.push_back(Flag("ViewData", on));
+  }
+  void SetTimerEnabled(bool on) override {
+    timer = on;
+    log.push_back(Flag("Timer", on));
+  }
+  void SetIndicatorVisible(bool on) override {
+    indicator = on;
+    log.push_back(Flag("Indicator", on));
+  }
   void SetIndicatorColor(uint32_t bgr) override {
     indicator_color = bgr;
     char text[16];
     std::snprintf(text, sizeof text, "Color=%06X", bgr);
     log.push_back(text);
   }
-  void SetReceivingVisible(bool on) override { receiving = on; log.push_back(Flag("Receiving", on)); }
+  void SetReceivingVisible(bool on) override {
+    receiving = on;
+    log.push_back(Flag("Receiving", on));
+  }
 
   bool Idle() const { return start && view_data && !timer && !indicator && !receiving; }
 
  private:
-  static std::string Flag(const char* name, bool on) { return std::string(name) + (on ? "=on" : "=off"); }
+  static std::string Flag(const char* name, bool on) {
+    return std::string(name) + (on ? "=on" : "=off");
+  }
 };
 
 struct Box {
