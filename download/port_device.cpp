@@ -1,0 +1,106 @@
+#include "download/port_device.h"
+
+#include <filesystem>
+#include <system_error>
+
+#ifndef _WIN32
+#include <grp.h>
+#include <sys/stat.h>
+#endif
+
+namespace rx {
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kNewline = "\r\n";
+
+#ifndef _WIN32
+fs::path PortLink(const std::string& program_folder, int port) {
+  return fs::path(program_folder) / "ports" / ("com" + std::to_string(port));
+}
+
+// True for a link that points nowhere, too.
+bool Present(const fs::path& path) {
+  std::error_code ec;
+  return fs::symlink_status(path, ec).type() != fs::file_type::not_found && !ec;
+}
+
+// The group that owns `device`, which a user needs to be in to open it.
+std::string OwningGroup(const std::string& device) {
+  struct stat info {};
+  if (::stat(device.c_str(), &info) != 0) return "";
+  const struct group* group = ::getgrgid(info.st_gid);
+  return group != nullptr ? group->gr_name : "";
+}
+#endif
+
+}  // namespace
+
+std::string PortDevice(const std::string& program_folder, int port) {
+  if (port < 0) return "";
+#ifdef _WIN32
+  (void)program_folder;
+  return port >= 1 ? "COM" + std::to_string(port) : "";
+#else
+  // A link that points nowhere still names the user's choice: opening it reports the missing
+  // device instead of silently falling back to a default one.
+  if (const fs::path link = PortLink(program_folder, port); Present(link)) return link.string();
+  struct Range {
+    int first;
+    const char* prefix;
+  };
+  for (const Range range :
+       {Range{1, "/dev/ttyS"}, Range{33, "/dev/ttyUSB"}, Range{65, "/dev/ttyACM"}}) {
+    if (port >= range.first && port < range.first + 32) {
+      return range.prefix + std::to_string(port - range.first);
+    }
+  }
+  return "";
+#endif
+}
+
+std::string PortOpenFailure(const std::string& program_folder, int port, const std::string& device,
+                            const std::string& reason) {
+  const std::string name = "Comm. port " + std::to_string(port);
+  std::string text = "Cannot open " + name;
+  if (device.empty()) {
+    text += ": no device is assigned to this port number.";
+  } else {
+    text += " (" + device;
+    std::error_code ec;
+    const fs::path target = fs::read_symlink(device, ec);
+    if (!ec) text += " -> " + target.string();
+    text += "): " + reason + ".";
+  }
+#ifdef _WIN32
+  (void)program_folder;
+  text += kNewline;
+  text += "To use another adapter as " + name + ", give it the number COM" + std::to_string(port) +
+          " in the Device Manager (Ports, Properties, Port Settings, " + "Advanced).";
+#else
+  if (reason == "Permission denied") {
+    std::error_code ec;
+    const fs::path real = fs::canonical(device, ec);
+    const std::string owned = ec ? device : real.string();
+    const std::string group = OwningGroup(owned);
+    const std::string example = group.empty() ? "dialout" : group;
+    text += kNewline;
+    text += "Your user must be a member of the group that owns " + owned + " (" +
+            (group.empty() ? "usually " : "") + example + "), for example: sudo usermod -aG " +
+            example + " $USER, then log in again.";
+  }
+  const fs::path link = PortLink(program_folder, port);
+  text += kNewline;
+  text += "To use another device as " + name + ", ";
+  if (Present(link)) {
+    text += "change " + link.string() + ", for example: ln -sfn /dev/ttyUSB0 " + link.string();
+  } else {
+    text += "link it as " + link.string() + ", for example: mkdir -p " +
+            link.parent_path().string() + " && ln -s /dev/ttyUSB0 " + link.string();
+  }
+#endif
+  return text;
+}
+
+}  // namespace rx

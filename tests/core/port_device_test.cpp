@@ -1,0 +1,132 @@
+#include "download/port_device.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#ifndef _WIN32
+#include <grp.h>
+#include <sys/stat.h>
+#endif
+
+#include "support/fakes.h"
+
+namespace rx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+#ifndef _WIN32
+
+class PortDeviceTest : public ::testing::Test {
+ protected:
+  std::string Link(int port, const std::string& target) {
+    fs::create_directories(dir.Path() / "ports");
+    const fs::path link = dir.Path() / "ports" / ("com" + std::to_string(port));
+    fs::create_symlink(target, link);
+    return link.string();
+  }
+  std::string Folder() const { return dir.Path().string(); }
+
+  TempDir dir;
+};
+
+TEST_F(PortDeviceTest, DefaultDevicesByPortNumber) {
+  struct Case {
+    int port;
+    const char* device;
+  };
+  const Case cases[] = {
+      {1, "/dev/ttyS0"},
+      {2, "/dev/ttyS1"},
+      {32, "/dev/ttyS31"},
+      {33, "/dev/ttyUSB0"},
+      {64, "/dev/ttyUSB31"},
+      {65, "/dev/ttyACM0"},
+      {96, "/dev/ttyACM31"},
+      {97, ""},
+      {256, ""},
+      {0, ""},
+      {-1, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(PortDevice(Folder(), c.port), c.device) << c.port;
+}
+
+TEST_F(PortDeviceTest, PortsLinkInTheProgramFolderWins) {
+  const std::string link = Link(1, "/dev/ttyUSB0");
+  EXPECT_EQ(PortDevice(Folder(), 1), link);
+  EXPECT_EQ(PortDevice(Folder(), 2), "/dev/ttyS1");
+}
+
+TEST_F(PortDeviceTest, PortsLinkGivesADeviceToANumberWithoutDefault) {
+  EXPECT_EQ(PortDevice(Folder(), 200), "");
+  const std::string link = Link(200, "/dev/ttyUSB3");
+  EXPECT_EQ(PortDevice(Folder(), 200), link);
+}
+
+TEST_F(PortDeviceTest, LinkToAMissingDeviceIsStillTheChoice) {
+  const std::string link = Link(3, (dir.Path() / "unplugged").string());
+  EXPECT_EQ(PortDevice(Folder(), 3), link);
+}
+
+TEST_F(PortDeviceTest, FailureNamesPortDeviceReasonAndHowToPointThePortElsewhere) {
+  const std::string link = (dir.Path() / "ports" / "com3").string();
+  EXPECT_EQ(PortOpenFailure(Folder(), 3, "/dev/ttyS2", "No such file or directory"),
+            "Cannot open Comm. port 3 (/dev/ttyS2): No such file or directory.\r\n"
+            "To use another device as Comm. port 3, link it as " +
+                link + ", for example: mkdir -p " + (dir.Path() / "ports").string() +
+                " && ln -s /dev/ttyUSB0 " + link);
+}
+
+TEST_F(PortDeviceTest, FailureOnALinkShowsWhereItPointsAndHowToChangeIt) {
+  const std::string target = (dir.Path() / "unplugged").string();
+  const std::string link = Link(1, target);
+  EXPECT_EQ(PortOpenFailure(Folder(), 1, link, "No such file or directory"),
+            "Cannot open Comm. port 1 (" + link + " -> " + target +
+                "): No such file or directory.\r\n"
+                "To use another device as Comm. port 1, change " +
+                link + ", for example: ln -sfn /dev/ttyUSB0 " + link);
+}
+
+TEST_F(PortDeviceTest, FailureForANumberWithoutDeviceSaysSo) {
+  const std::string link = (dir.Path() / "ports" / "com0").string();
+  EXPECT_EQ(PortOpenFailure(Folder(), 0, "", ""),
+            "Cannot open Comm. port 0: no device is assigned to this port number.\r\n"
+            "To use another device as Comm. port 0, link it as " +
+                link + ", for example: mkdir -p " + (dir.Path() / "ports").string() +
+                " && ln -s /dev/ttyUSB0 " + link);
+}
+
+TEST_F(PortDeviceTest, PermissionDeniedNamesTheGroupThatOwnsTheDevice) {
+  // The group of a file we own stands in for the dialout group of a serial device.
+  const std::string device = dir.File("ttyUSB0");
+  test::WriteBytes(device, "");
+  const std::string text = PortOpenFailure(Folder(), 33, device, "Permission denied");
+  struct stat info {};
+  ASSERT_EQ(::stat(device.c_str(), &info), 0);
+  const struct group* group = ::getgrgid(info.st_gid);
+  ASSERT_NE(group, nullptr);
+  const std::string name = group->gr_name;
+  EXPECT_NE(text.find("Cannot open Comm. port 33 (" + device +
+                      "): Permission denied.\r\n"
+                      "Your user must be a member of the group that owns " +
+                      device + " (" + name + "), for example: sudo usermod -aG " + name +
+                      " $USER, then log in again.\r\n"
+                      "To use another device as Comm. port 33, "),
+            std::string::npos)
+      << text;
+}
+
+TEST_F(PortDeviceTest, PermissionDeniedOnAnUnknownOwnerSuggestsDialout) {
+  const std::string text = PortOpenFailure(Folder(), 33, dir.File("gone"), "Permission denied");
+  EXPECT_NE(text.find("the group that owns " + dir.File("gone") +
+                      " (usually dialout), for example: sudo usermod -aG dialout $USER"),
+            std::string::npos)
+      << text;
+}
+
+#endif
+
+}  // namespace
+}  // namespace rx
