@@ -2,14 +2,22 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <deque>
 #include <string>
 
+#include "download/line_settings.h"
 #include "download/serial_control.h"
 
 namespace rx {
 
 // The serial control on a real port, through QSerialPort. Port numbers map to devices as
-// PortDevice says; events arrive on the thread that owns this object.
+// PortDevice says; events arrive on the thread that owns this object, one at a time: an event
+// that comes up while a handler runs (a modal box spins the event loop) waits until it returns.
+//
+// Receive only: the port is opened for reading, without flow control, with DTR asserted (many
+// meter cables draw their power from it) and RTS deasserted. A device that has no modem lines,
+// such as a pseudo-terminal, is used without them. A device that fails while open (unplugged)
+// is closed and raises kComEventPortLost.
 class QtSerialControl : public QObject, public SerialControl {
   Q_OBJECT
 
@@ -29,10 +37,28 @@ class QtSerialControl : public QObject, public SerialControl {
   int16_t CommEvent() const override;
 
  private:
+  void Open();
+  void ApplySettings(const LineSettings& line, const std::string& text);
+  void OnReadyRead();
+  void OnError(QSerialPort::SerialPortError error);
+  void OnPortLost();
+  bool ReceiveDue() const;
+  void Raise(int16_t event);
+  void RaiseDeferred();
+  std::string Name() const;
+
   std::string program_folder_;
   QSerialPort port_;
   int16_t comm_port_ = 0;
   int16_t event_ = 0;
+  LineSettings settings_;
+  int16_t input_len_ = 0;
+  int16_t r_threshold_ = 0;
+  bool opening_ = false;     // errors raised by our own set-up calls are reported by them
+  bool lost_ = false;        // the port has failed; its close is on the way
+  bool handling_ = false;    // an OnComm handler is running
+  qint64 waiting_seen_ = 0;  // bytes waiting when the handler last looked
+  std::deque<int16_t> deferred_;
 };
 
 }  // namespace rx

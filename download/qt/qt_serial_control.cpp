@@ -1,0 +1,211 @@
+#include "download/qt/qt_serial_control.h"
+
+#include <QFile>
+#include <QMetaObject>
+#include <QScopedValueRollback>
+#include <filesystem>
+#include <system_error>
+
+#include "download/port_device.h"
+
+namespace rx {
+namespace {
+
+QSerialPort::Parity ToQt(char parity) {
+  switch (parity) {
+    case 'E':
+      return QSerialPort::EvenParity;
+    case 'O':
+      return QSerialPort::OddParity;
+    case 'M':
+      return QSerialPort::MarkParity;
+    case 'S':
+      return QSerialPort::SpaceParity;
+    default:
+      return QSerialPort::NoParity;
+  }
+}
+
+QSerialPort::StopBits ToQt(LineSettings::StopBits stop_bits) {
+  switch (stop_bits) {
+    case LineSettings::StopBits::kOneAndHalf:
+      return QSerialPort::OneAndHalfStop;
+    case LineSettings::StopBits::kTwo:
+      return QSerialPort::TwoStop;
+    default:
+      return QSerialPort::OneStop;
+  }
+}
+
+// The device itself rather than a link to it, so that the lock file Qt takes is the one other
+// programs on that device use.
+QString SystemLocation(const std::string& device) {
+#ifndef _WIN32
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::canonical(device, ec);
+  if (!ec) return QFile::decodeName(real.string().c_str());
+#endif
+  return QFile::decodeName(device.c_str());
+}
+
+}  // namespace
+
+QtSerialControl::QtSerialControl(std::string program_folder, QObject* parent)
+    : QObject(parent), program_folder_(std::move(program_folder)) {
+  connect(&port_, &QSerialPort::readyRead, this, &QtSerialControl::OnReadyRead);
+  connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialControl::OnError);
+}
+
+void QtSerialControl::SetCommPort(int16_t port) { comm_port_ = port; }
+
+int16_t QtSerialControl::CommPort() const { return comm_port_; }
+
+bool QtSerialControl::PortOpen() const { return port_.isOpen(); }
+
+void QtSerialControl::SetPortOpen(bool open) {
+  if (open) {
+    Open();
+    return;
+  }
+  port_.close();
+  lost_ = false;
+  deferred_.clear();
+}
+
+void QtSerialControl::Open() {
+  if (port_.isOpen()) throw SerialError(Name() + " is already open");
+  const std::string device = PortDevice(program_folder_, comm_port_);
+  if (device.empty()) throw SerialError(PortOpenFailure(program_folder_, comm_port_, "", ""));
+
+  QScopedValueRollback<bool> own_calls(opening_, true);
+  port_.setPortName(SystemLocation(device));
+  ApplySettings(settings_, "");
+  port_.setFlowControl(QSerialPort::NoFlowControl);
+  if (!port_.open(QIODevice::ReadOnly)) {
+    const std::string reason = port_.errorString().toStdString();
+    port_.clearError();
+    throw SerialError(PortOpenFailure(program_folder_, comm_port_, device, reason));
+  }
+  auto modem_line = [&](bool done) {
+    if (done || port_.error() == QSerialPort::UnsupportedOperationError) return;
+    const std::string reason = port_.errorString().toStdString();
+    port_.close();
+    throw SerialError("Cannot set the modem lines of " + Name() + " (" + device + "): " + reason);
+  };
+  modem_line(port_.setDataTerminalReady(true));
+  modem_line(port_.setRequestToSend(false));
+  port_.clearError();
+  lost_ = false;
+  waiting_seen_ = 0;
+}
+
+void QtSerialControl::SetSettings(const std::string& settings) {
+  const LineSettings line = ParseSettings(settings);
+  if (port_.isOpen()) {
+    QScopedValueRollback<bool> own_calls(opening_, true);
+    ApplySettings(line, settings);
+  }
+  settings_ = line;
+}
+
+// Before opening, QSerialPort only records the values and applies them when it opens.
+void QtSerialControl::ApplySettings(const LineSettings& line, const std::string& text) {
+  const bool done = port_.setBaudRate(line.baud) && port_.setParity(ToQt(line.parity)) &&
+                    port_.setDataBits(static_cast<QSerialPort::DataBits>(line.data_bits)) &&
+                    port_.setStopBits(ToQt(line.stop_bits));
+  if (!done) {
+    // Qt reports no reason when the driver quietly keeps other values than those asked for.
+    const std::string reason = port_.error() == QSerialPort::NoError
+                                   ? "the device does not support them"
+                                   : port_.errorString().toStdString();
+    port_.clearError();
+    throw SerialError("Cannot set " + Name() + " to \"" + text + "\": " + reason);
+  }
+}
+
+void QtSerialControl::SetInputMode(int16_t mode) {
+  if (mode != 1) {
+    throw SerialError("Input mode " + std::to_string(mode) +
+                      " is not supported: the meter's data is read as bytes (input mode 1)");
+  }
+}
+
+void QtSerialControl::SetInputLen(int16_t len) {
+  if (len < 0) throw SerialError("Invalid input length " + std::to_string(len));
+  input_len_ = len;
+}
+
+void QtSerialControl::SetRThreshold(int16_t threshold) {
+  if (threshold < 0) throw SerialError("Invalid receive threshold " + std::to_string(threshold));
+  r_threshold_ = threshold;
+}
+
+std::vector<uint8_t> QtSerialControl::Input() {
+  if (!port_.isOpen()) throw SerialError("Cannot read " + Name() + ": the port is not open");
+  const QByteArray bytes = input_len_ == 0 ? port_.readAll() : port_.read(input_len_);
+  waiting_seen_ = port_.bytesAvailable();
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+int16_t QtSerialControl::CommEvent() const { return event_; }
+
+void QtSerialControl::OnReadyRead() {
+  if (ReceiveDue()) Raise(kComEvReceive);
+}
+
+void QtSerialControl::OnError(QSerialPort::SerialPortError error) {
+  if (opening_ || lost_ || !port_.isOpen()) return;
+  if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError) return;
+  // Qt is still inside its read when it reports the failure, and the failed read repeats until
+  // the port is closed: close it once Qt has returned.
+  lost_ = true;
+  QMetaObject::invokeMethod(
+      this, [this] { OnPortLost(); }, Qt::QueuedConnection);
+}
+
+void QtSerialControl::OnPortLost() {
+  if (!lost_) return;  // closed in the meantime
+  port_.close();
+  lost_ = false;
+  deferred_.clear();
+  Raise(kComEventPortLost);
+}
+
+bool QtSerialControl::ReceiveDue() const {
+  return port_.isOpen() && r_threshold_ > 0 && port_.bytesAvailable() >= r_threshold_;
+}
+
+void QtSerialControl::Raise(int16_t event) {
+  if (handling_) {
+    deferred_.push_back(event);
+    return;
+  }
+  {
+    QScopedValueRollback<bool> running(handling_, true);
+    event_ = event;
+    waiting_seen_ = port_.bytesAvailable();
+    RaiseOnComm();
+  }
+  // QSerialPort does not signal bytes that arrive while its readyRead is being handled.
+  if (ReceiveDue() && port_.bytesAvailable() > waiting_seen_) deferred_.push_back(kComEvReceive);
+  if (!deferred_.empty()) {
+    QMetaObject::invokeMethod(
+        this, [this] { RaiseDeferred(); }, Qt::QueuedConnection);
+  }
+}
+
+void QtSerialControl::RaiseDeferred() {
+  while (!deferred_.empty()) {
+    const int16_t event = deferred_.front();
+    deferred_.pop_front();
+    // A receive event is stale when an earlier handler has already read the bytes.
+    if (event != kComEvReceive || ReceiveDue()) {
+      Raise(event);
+      return;
+    }
+  }
+}
+
+std::string QtSerialControl::Name() const { return "Comm. port " + std::to_string(comm_port_); }
+
+}  // namespace rx
