@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "download/line_settings.h"
 #include "download/port_device.h"
 
 namespace rx {
@@ -52,6 +53,7 @@ QString SystemLocation(const std::string& device) {
 
 QtSerialControl::QtSerialControl(std::string program_folder, QObject* parent)
     : QObject(parent), program_folder_(std::move(program_folder)) {
+  port_.setFlowControl(QSerialPort::NoFlowControl);
   connect(&port_, &QSerialPort::readyRead, this, &QtSerialControl::OnReadyRead);
   connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialControl::OnError);
 }
@@ -79,8 +81,6 @@ void QtSerialControl::Open() {
 
   QScopedValueRollback<bool> own_calls(opening_, true);
   port_.setPortName(SystemLocation(device));
-  ApplySettings(settings_, "");
-  port_.setFlowControl(QSerialPort::NoFlowControl);
   if (!port_.open(QIODevice::ReadOnly)) {
     const std::string reason = port_.errorString().toStdString();
     port_.clearError();
@@ -99,17 +99,11 @@ void QtSerialControl::Open() {
   waiting_seen_ = 0;
 }
 
+// Before opening, QSerialPort records the values and applies them when it opens (its defaults
+// are 9600 8N1); on an open port they apply at once.
 void QtSerialControl::SetSettings(const std::string& settings) {
   const LineSettings line = ParseSettings(settings);
-  if (port_.isOpen()) {
-    QScopedValueRollback<bool> own_calls(opening_, true);
-    ApplySettings(line, settings);
-  }
-  settings_ = line;
-}
-
-// Before opening, QSerialPort only records the values and applies them when it opens.
-void QtSerialControl::ApplySettings(const LineSettings& line, const std::string& text) {
+  QScopedValueRollback<bool> own_calls(opening_, true);
   const bool done = port_.setBaudRate(line.baud) && port_.setParity(ToQt(line.parity)) &&
                     port_.setDataBits(static_cast<QSerialPort::DataBits>(line.data_bits)) &&
                     port_.setStopBits(ToQt(line.stop_bits));
@@ -119,7 +113,7 @@ void QtSerialControl::ApplySettings(const LineSettings& line, const std::string&
                                    ? "the device does not support them"
                                    : port_.errorString().toStdString();
     port_.clearError();
-    throw SerialError("Cannot set " + Name() + " to \"" + text + "\": " + reason);
+    throw SerialError("Cannot set " + Name() + " to \"" + settings + "\": " + reason);
   }
 }
 

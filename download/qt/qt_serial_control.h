@@ -5,7 +5,6 @@
 #include <deque>
 #include <string>
 
-#include "download/line_settings.h"
 #include "download/serial_control.h"
 
 namespace rx {
@@ -38,7 +37,6 @@ class QtSerialControl : public QObject, public SerialControl {
 
  private:
   void Open();
-  void ApplySettings(const LineSettings& line, const std::string& text);
   void OnReadyRead();
   void OnError(QSerialPort::SerialPortError error);
   void OnPortLost();
@@ -51,7 +49,6 @@ class QtSerialControl : public QObject, public SerialControl {
   QSerialPort port_;
   int16_t comm_port_ = 0;
   int16_t event_ = 0;
-  LineSettings settings_;
   int16_t input_len_ = 0;
   int16_t r_threshold_ = 0;
   bool opening_ = false;     // errors raised by our own set-up calls are reported by them
