@@ -1,0 +1,125 @@
+#include "app/grid_table_model.h"
+
+namespace rx {
+namespace {
+
+bool LooksNumeric(const QString& text) {
+  bool ok = false;
+  text.trimmed().toDouble(&ok);
+  return ok;
+}
+
+}  // namespace
+
+GridTableModel::GridTableModel(GridTable& grid, QObject* parent)
+    : QAbstractTableModel(parent), grid_(grid) {
+  grid_.SetObserver(this);
+}
+
+GridTableModel::~GridTableModel() { grid_.SetObserver(nullptr); }
+
+int GridTableModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : grid_.Rows() - 1;
+}
+
+int GridTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : grid_.Cols() - 1;
+}
+
+Qt::Alignment GridTableModel::ToQtAlignment(int16_t code, const QString& text) {
+  switch (code) {
+    case GridTable::kLeftTop:
+      return Qt::AlignLeft | Qt::AlignTop;
+    case GridTable::kLeftCenter:
+      return Qt::AlignLeft | Qt::AlignVCenter;
+    case GridTable::kLeftBottom:
+      return Qt::AlignLeft | Qt::AlignBottom;
+    case GridTable::kCenterTop:
+      return Qt::AlignHCenter | Qt::AlignTop;
+    case GridTable::kCenterCenter:
+      return Qt::AlignCenter;
+    case GridTable::kCenterBottom:
+      return Qt::AlignHCenter | Qt::AlignBottom;
+    case GridTable::kRightTop:
+      return Qt::AlignRight | Qt::AlignTop;
+    case GridTable::kRightCenter:
+      return Qt::AlignRight | Qt::AlignVCenter;
+    case GridTable::kRightBottom:
+      return Qt::AlignRight | Qt::AlignBottom;
+    default:
+      return (LooksNumeric(text) ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+  }
+}
+
+Qt::Alignment GridTableModel::CellAlignment(int row, int col) const {
+  return ToQtAlignment(grid_.ColAlignment(col), QString::fromLatin1(grid_.TextMatrix(row, col)));
+}
+
+QString GridTableModel::CornerText() const { return QString::fromLatin1(grid_.TextMatrix(0, 0)); }
+
+QVariant GridTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid()) return {};
+  const int row = index.row() + 1, col = index.column() + 1;
+  if (row >= grid_.Rows() || col >= grid_.Cols()) return {};
+  if (role == Qt::DisplayRole) return QString::fromLatin1(grid_.TextMatrix(row, col));
+  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(CellAlignment(row, col));
+  return {};
+}
+
+QVariant GridTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  const int row = orientation == Qt::Horizontal ? 0 : section + 1;
+  const int col = orientation == Qt::Horizontal ? section + 1 : 0;
+  if (section < 0 || row >= grid_.Rows() || col >= grid_.Cols()) return {};
+  if (role == Qt::DisplayRole) return QString::fromLatin1(grid_.TextMatrix(row, col));
+  if (role == Qt::TextAlignmentRole) return QVariant::fromValue(CellAlignment(row, col));
+  return {};
+}
+
+void GridTableModel::GridShapeAboutToChange() { beginResetModel(); }
+
+void GridTableModel::GridShapeChanged() {
+  endResetModel();
+  emit shapeChanged();
+}
+
+void GridTableModel::GridCellChanged(int row, int col) {
+  if (row == 0 && col == 0) {
+    emit cornerChanged();
+  } else if (row == 0) {
+    emit headerDataChanged(Qt::Horizontal, col - 1, col - 1);
+  } else if (col == 0) {
+    emit headerDataChanged(Qt::Vertical, row - 1, row - 1);
+  } else {
+    const QModelIndex cell = index(row - 1, col - 1);
+    emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::TextAlignmentRole});
+  }
+}
+
+void GridTableModel::GridCleared() {
+  emit cornerChanged();
+  if (grid_.Cols() > 1) emit headerDataChanged(Qt::Horizontal, 0, grid_.Cols() - 2);
+  if (grid_.Rows() > 1) {
+    emit headerDataChanged(Qt::Vertical, 0, grid_.Rows() - 2);
+    if (grid_.Cols() > 1) {
+      emit dataChanged(index(0, 0), index(grid_.Rows() - 2, grid_.Cols() - 2));
+    }
+  }
+}
+
+void GridTableModel::GridColWidthChanged(int col) { emit colWidthChanged(col); }
+
+void GridTableModel::GridRowHeightChanged(int row) { emit rowHeightChanged(row); }
+
+void GridTableModel::GridColAlignmentChanged(int col) {
+  if (col == 0) {
+    emit cornerChanged();
+    if (grid_.Rows() > 1) emit headerDataChanged(Qt::Vertical, 0, grid_.Rows() - 2);
+    return;
+  }
+  emit headerDataChanged(Qt::Horizontal, col - 1, col - 1);
+  if (grid_.Rows() > 1) {
+    emit dataChanged(index(0, col - 1), index(grid_.Rows() - 2, col - 1), {Qt::TextAlignmentRole});
+  }
+}
+
+}  // namespace rx

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QAbstractTableModel>
+
+#include "data/grid_table.h"
+
+namespace rx {
+
+// Shows a GridTable to a QTableView: the table's row 0 and column 0 become the view's header
+// row and header column, and the header corner text comes from cell (0, 0). Cell texts are
+// single-byte text, shown as Latin-1.
+class GridTableModel : public QAbstractTableModel, private GridObserver {
+  Q_OBJECT
+
+ public:
+  explicit GridTableModel(GridTable& grid, QObject* parent = nullptr);
+  ~GridTableModel() override;
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+  const GridTable& Grid() const { return grid_; }
+  QString CornerText() const;
+  Qt::Alignment CellAlignment(int row, int col) const;
+
+  static Qt::Alignment ToQtAlignment(int16_t code, const QString& text);
+
+ signals:
+  // Sizes in twips, by the table's own row and column numbers.
+  void colWidthChanged(int col);
+  void rowHeightChanged(int row);
+  void cornerChanged();
+  // Rows or columns were added or removed: every size may have moved.
+  void shapeChanged();
+
+ private:
+  void GridShapeAboutToChange() override;
+  void GridShapeChanged() override;
+  void GridCellChanged(int row, int col) override;
+  void GridCleared() override;
+  void GridColWidthChanged(int col) override;
+  void GridRowHeightChanged(int row) override;
+  void GridColAlignmentChanged(int col) override;
+
+  GridTable& grid_;
+};
+
+}  // namespace rx

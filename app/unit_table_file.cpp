@@ -1,0 +1,175 @@
+#include "app/unit_table_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace rx {
+namespace {
+
+constexpr int kEnd = -1;
+
+// Bytes from memory, or from a file in chunks, one at a time.
+class ByteSource {
+ public:
+  explicit ByteSource(std::string_view bytes) : view_(bytes) {}
+  explicit ByteSource(std::FILE* file) : file_(file), buffer_(new char[kChunk]) {}
+
+  int Peek() {
+    if (pos_ == view_.size() && !Refill()) return kEnd;
+    return static_cast<unsigned char>(view_[pos_]);
+  }
+  void Advance() { ++pos_; }
+  // The errno of a failed read, 0 while none has failed.
+  int Error() const { return error_; }
+
+ private:
+  static constexpr size_t kChunk = 64 * 1024;
+
+  bool Refill() {
+    if (file_ == nullptr || error_ != 0) return false;
+    errno = 0;
+    size_t got = std::fread(buffer_.get(), 1, kChunk, file_);
+    if (got == 0) {
+      if (std::ferror(file_)) error_ = errno ? errno : EIO;
+      return false;
+    }
+    view_ = std::string_view(buffer_.get(), got);
+    pos_ = 0;
+    return true;
+  }
+
+  std::string_view view_;
+  size_t pos_ = 0;
+  std::FILE* file_ = nullptr;
+  std::unique_ptr<char[]> buffer_;
+  int error_ = 0;
+};
+
+enum class Ending { kComma, kLineEnd, kEnd };
+
+class FieldReader {
+ public:
+  explicit FieldReader(ByteSource& in) : in_(in) {}
+
+  bool AtEnd() { return in_.Peek() == kEnd; }
+  int Line() const { return line_; }
+
+  // Reads one field and what ended it. Keeps at most `keep` characters of its value: a unit
+  // name is cut to ten anyway, and a huge field must not fill the memory.
+  Ending Read(std::string& value, size_t keep) {
+    value.clear();
+    int c = in_.Peek();
+    while (c == ' ' || c == '\t') {
+      in_.Advance();
+      c = in_.Peek();
+    }
+    if (c == '"') {
+      in_.Advance();
+      // An unclosed quote ends at the line end, so one bad line cannot swallow the rest.
+      while ((c = in_.Peek()) != kEnd && c != '"' && c != '\r' && c != '\n') {
+        Keep(value, c, keep);
+        in_.Advance();
+      }
+      if (c == '"') in_.Advance();
+      // Text between the closing quote and the next separator is not part of the value.
+      while ((c = in_.Peek()) != kEnd && c != ',' && c != '\r' && c != '\n') in_.Advance();
+    } else {
+      while ((c = in_.Peek()) != kEnd && c != ',' && c != '\r' && c != '\n') {
+        Keep(value, c, keep);
+        in_.Advance();
+      }
+    }
+    return Separator();
+  }
+
+ private:
+  static void Keep(std::string& value, int c, size_t keep) {
+    if (value.size() < keep) value += static_cast<char>(c);
+  }
+
+  Ending Separator() {
+    int c = in_.Peek();
+    if (c == ',') {
+      in_.Advance();
+      return Ending::kComma;
+    }
+    if (c == '\r') {
+      in_.Advance();
+      if (in_.Peek() == '\n') in_.Advance();
+      ++line_;
+      return Ending::kLineEnd;
+    }
+    if (c == '\n') {
+      in_.Advance();
+      ++line_;
+      return Ending::kLineEnd;
+    }
+    return Ending::kEnd;
+  }
+
+  ByteSource& in_;
+  int line_ = 1;
+};
+
+std::string ReadError(const std::string& path, int error) {
+  return "Cannot read unit table " + path + ": " + std::strerror(error);
+}
+
+UnitTableLoad Load(ByteSource& in, UnitNames& names, const std::string& path) {
+  UnitTableLoad load;
+  FieldReader fields(in);
+  std::string value;
+  while (!fields.AtEnd()) {
+    const int line = fields.Line();
+    const Ending first = fields.Read(value, 1);  // enough to tell an empty field
+    if (in.Error() != 0) break;
+    // A comma promises a second field, even an empty one at the very end of the file.
+    if (first != Ending::kComma && fields.AtEnd()) {
+      if (in.Error() != 0) break;
+      load.problem = "Unit table " + path + " ends after the first field of pair " +
+                     std::to_string(load.entries + 1) + " on line " + std::to_string(line) +
+                     ", so that pair has no unit name";
+      if (first == Ending::kLineEnd && value.empty() && line > 1) {
+        load.problem += " (an empty line at the end of the file does this)";
+      }
+      return load;
+    }
+    if (load.entries == UnitNames::kEntries) {
+      load.problem = "Unit table " + path + " holds more than " +
+                     std::to_string(UnitNames::kEntries) + " pairs; pair " +
+                     std::to_string(UnitNames::kEntries + 1) + " on line " + std::to_string(line) +
+                     " and those after it were not loaded";
+      return load;
+    }
+    fields.Read(value, UnitNames::kWidth);
+    if (in.Error() != 0) break;
+    names.Store(load.entries, value);
+    ++load.entries;
+  }
+  if (in.Error() != 0) load.problem = ReadError(path, in.Error());
+  return load;
+}
+
+}  // namespace
+
+UnitTableLoad ParseUnitTable(std::string_view bytes, UnitNames& names, const std::string& path) {
+  ByteSource in(bytes);
+  return Load(in, names, path);
+}
+
+UnitTableLoad ReadUnitTableFile(const std::string& path, UnitNames& names) {
+  errno = 0;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+                                                       &std::fclose);
+  if (!file) {
+    UnitTableLoad load;
+    load.problem = "Cannot open unit table " + path + ": " + std::strerror(errno ? errno : ENOENT);
+    return load;
+  }
+  ByteSource in(file.get());
+  return Load(in, names, path);
+}
+
+}  // namespace rx

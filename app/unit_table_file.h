@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "download/unit_names.h"
+
+namespace rx {
+
+inline constexpr const char* kUnitTableFileName = "unit2.dat";
+
+// What loading the unit table gave: how many entries were filled from index 0, and what was
+// wrong with the file, if anything (one sentence naming the file; empty when all was well).
+struct UnitTableLoad {
+  int entries = 0;
+  std::string problem;
+};
+
+// Reads the unit table: fields separated by commas or line ends (CR LF, CR or LF), blanks before
+// a field skipped, a field in double quotes keeps its commas, an empty line is one empty field.
+// Fields come in pairs; the second of each pair is the unit name for the next entry. Stops after
+// 301 entries, at a pair that the file cuts short, or at a read error, and reads nothing beyond
+// the first field of a 302nd pair, so memory stays small whatever the file's size.
+UnitTableLoad ReadUnitTableFile(const std::string& path, UnitNames& names);
+
+// The same, from bytes already in memory; `path` only names the file in the problem.
+UnitTableLoad ParseUnitTable(std::string_view bytes, UnitNames& names, const std::string& path);
+
+}  // namespace rx

@@ -1,0 +1,13 @@
+// The widget tests need one QApplication for the whole run.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  QApplication::setQuitOnLastWindowClosed(false);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
