@@ -6,6 +6,7 @@
 #include <QStyleOptionHeader>
 #include <QStylePainter>
 #include <cmath>
+#include <unordered_map>
 
 namespace rx {
 
@@ -30,7 +31,8 @@ FlexGridView::FlexGridView(GridTable& grid, QWidget* parent)
   connect(&model_, &GridTableModel::cornerChanged, this, [this] {
     if (corner_ != nullptr) corner_->update();
   });
-  ApplyAllSizes();
+  for (int col = 0; col < grid_.Cols(); ++col) ApplyColWidth(col);
+  SyncRowHeights();
 }
 
 int FlexGridView::PixelsX(int twips) const {
@@ -50,18 +52,35 @@ void FlexGridView::ApplyColWidth(int col) {
   }
 }
 
-void FlexGridView::ApplyRowHeight(int row) {
-  const int px = PixelsY(grid_.RowHeight(row));
-  if (row == 0) {
-    horizontalHeader()->setFixedHeight(px);
-  } else {
-    verticalHeader()->resizeSection(row - 1, px);
+void FlexGridView::ApplyRowHeight(int) {
+  // Each resized section makes the header recount every section's position, so heights set
+  // row by row are taken together once the handler that set them has returned.
+  if (row_heights_due_) return;
+  row_heights_due_ = true;
+  QMetaObject::invokeMethod(this, &FlexGridView::SyncRowHeights, Qt::QueuedConnection);
+}
+
+void FlexGridView::SyncRowHeights() {
+  row_heights_due_ = false;
+  horizontalHeader()->setFixedHeight(PixelsY(grid_.RowHeight(0)));
+  if (grid_.Rows() < 2) return;
+  // All rows take the commonest height at once; the few others are then resized one by one.
+  std::unordered_map<int, int> rows_of_height;
+  int common = grid_.RowHeight(1);
+  for (int row = 1; row < grid_.Rows(); ++row) {
+    const int n = ++rows_of_height[grid_.RowHeight(row)];
+    if (n > rows_of_height[common]) common = grid_.RowHeight(row);
+  }
+  QHeaderView* rows = verticalHeader();
+  rows->setDefaultSectionSize(PixelsY(common));
+  for (int row = 1; row < grid_.Rows(); ++row) {
+    if (grid_.RowHeight(row) != common) rows->resizeSection(row - 1, PixelsY(grid_.RowHeight(row)));
   }
 }
 
 void FlexGridView::ApplyAllSizes() {
   for (int col = 0; col < grid_.Cols(); ++col) ApplyColWidth(col);
-  for (int row = 0; row < grid_.Rows(); ++row) ApplyRowHeight(row);
+  ApplyRowHeight(0);
 }
 
 bool FlexGridView::eventFilter(QObject* watched, QEvent* event) {

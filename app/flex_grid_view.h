@@ -11,7 +11,7 @@ namespace rx {
 
 // The readings grid on the screen: a table view of a GridTable whose row 0 and column 0 stay in
 // place as header cells while the rest scrolls. Sizes follow the table's twips at the screen's
-// logical dpi.
+// logical dpi; row heights reach the screen when the event loop next runs.
 class FlexGridView : public QTableView {
   Q_OBJECT
 
@@ -29,12 +29,14 @@ class FlexGridView : public QTableView {
  private:
   void ApplyColWidth(int col);
   void ApplyRowHeight(int row);
+  void SyncRowHeights();
   void ApplyAllSizes();
   void PaintCorner();
 
   GridTable& grid_;
   GridTableModel model_;
   QAbstractButton* corner_ = nullptr;
+  bool row_heights_due_ = false;
 };
 
 }  // namespace rx

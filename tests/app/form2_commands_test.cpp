@@ -1,7 +1,9 @@
 #include <QAbstractItemModel>
+#include <QCoreApplication>
 #include <QHeaderView>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
 
 #include "app/flex_grid_view.h"
 #include "app/indicator_shape.h"
@@ -167,6 +169,7 @@ TEST_F(Commands, TheGridOnTheScreenTakesTheViewersSizesAndAlignment) {
   Click(0);
   serial.Deliver(kChannelFrame + kChannelFrame + kEndMarker);
   Click(1);
+  QCoreApplication::processEvents();
   QHeaderView* columns = Grid()->horizontalHeader();
   QHeaderView* rows = Grid()->verticalHeader();
   EXPECT_EQ(rows->width(), 64);             // column 0 keeps 960 twips
@@ -178,6 +181,21 @@ TEST_F(Commands, TheGridOnTheScreenTakesTheViewersSizesAndAlignment) {
   EXPECT_EQ(rows->sectionSize(1), 24);
   const QModelIndex cell = Grid()->model()->index(1, 1);
   EXPECT_EQ(cell.data(Qt::TextAlignmentRole).value<Qt::Alignment>(), Qt::AlignCenter);
+}
+
+TEST_F(Commands, ViewDataOfAHundredThousandReadingsTakesWellUnderASecond) {
+  Open();
+  Click(0);
+  std::string memory;
+  for (int i = 0; i < 100000; ++i) memory += kChannelFrame;
+  serial.Deliver(memory + kEndMarker);
+  const auto start = std::chrono::steady_clock::now();
+  Click(1);
+  QCoreApplication::processEvents();
+  // Row heights set one section at a time cost time in the square of the rows (about 10 s).
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(Grid()->model()->rowCount(), 100000);
+  EXPECT_EQ(Grid()->verticalHeader()->sectionSize(99999), 24);
 }
 
 TEST_F(Commands, ViewDataOfADownloadThatStoredNothingShowsTheHeaderRowOnly) {
