@@ -9,6 +9,8 @@ namespace rx {
 namespace {
 
 constexpr int kEnd = -1;
+// No unit table has fields this long; a file that does is not one, and is not read to its end.
+constexpr size_t kFieldLimit = 4096;
 
 // Bytes from memory, or from a file in chunks, one at a time.
 class ByteSource {
@@ -55,38 +57,48 @@ class FieldReader {
 
   bool AtEnd() { return in_.Peek() == kEnd; }
   int Line() const { return line_; }
+  // The last field read ran past kFieldLimit; reading stopped inside it.
+  bool TooLong() const { return too_long_; }
 
   // Reads one field and what ended it. Keeps at most `keep` characters of its value: a unit
   // name is cut to ten anyway, and a huge field must not fill the memory.
   Ending Read(std::string& value, size_t keep) {
     value.clear();
+    length_ = 0;
     int c = in_.Peek();
     while (c == ' ' || c == '\t') {
-      in_.Advance();
+      if (!Keep(value, c, 0)) return Ending::kEnd;
       c = in_.Peek();
     }
     if (c == '"') {
       in_.Advance();
       // An unclosed quote ends at the line end, so one bad line cannot swallow the rest.
       while ((c = in_.Peek()) != kEnd && c != '"' && c != '\r' && c != '\n') {
-        Keep(value, c, keep);
-        in_.Advance();
+        if (!Keep(value, c, keep)) return Ending::kEnd;
       }
       if (c == '"') in_.Advance();
       // Text between the closing quote and the next separator is not part of the value.
-      while ((c = in_.Peek()) != kEnd && c != ',' && c != '\r' && c != '\n') in_.Advance();
+      while ((c = in_.Peek()) != kEnd && c != ',' && c != '\r' && c != '\n') {
+        if (!Keep(value, c, 0)) return Ending::kEnd;
+      }
     } else {
       while ((c = in_.Peek()) != kEnd && c != ',' && c != '\r' && c != '\n') {
-        Keep(value, c, keep);
-        in_.Advance();
+        if (!Keep(value, c, keep)) return Ending::kEnd;
       }
     }
     return Separator();
   }
 
  private:
-  static void Keep(std::string& value, int c, size_t keep) {
+  // Takes the character under the reader; false once the field has grown too long.
+  bool Keep(std::string& value, int c, size_t keep) {
+    if (++length_ > kFieldLimit) {
+      too_long_ = true;
+      return false;
+    }
     if (value.size() < keep) value += static_cast<char>(c);
+    in_.Advance();
+    return true;
   }
 
   Ending Separator() {
@@ -111,10 +123,18 @@ class FieldReader {
 
   ByteSource& in_;
   int line_ = 1;
+  size_t length_ = 0;
+  bool too_long_ = false;
 };
 
 std::string ReadError(const std::string& path, int error) {
   return "Cannot read unit table " + path + ": " + std::strerror(error);
+}
+
+std::string TooLong(const std::string& path, int line) {
+  return "Unit table " + path + " has a field longer than " + std::to_string(kFieldLimit) +
+         " characters on line " + std::to_string(line) +
+         ", so it is not a unit table; reading stopped there";
 }
 
 UnitTableLoad Load(ByteSource& in, UnitNames& names, const std::string& path) {
@@ -125,6 +145,10 @@ UnitTableLoad Load(ByteSource& in, UnitNames& names, const std::string& path) {
     const int line = fields.Line();
     const Ending first = fields.Read(value, 1);  // enough to tell an empty field
     if (in.Error() != 0) break;
+    if (fields.TooLong()) {
+      load.problem = TooLong(path, fields.Line());
+      return load;
+    }
     // A comma promises a second field, even an empty one at the very end of the file.
     if (first != Ending::kComma && fields.AtEnd()) {
       if (in.Error() != 0) break;
@@ -145,6 +169,10 @@ UnitTableLoad Load(ByteSource& in, UnitNames& names, const std::string& path) {
     }
     fields.Read(value, UnitNames::kWidth);
     if (in.Error() != 0) break;
+    if (fields.TooLong()) {
+      load.problem = TooLong(path, fields.Line());
+      return load;
+    }
     names.Store(load.entries, value);
     ++load.entries;
   }

@@ -19,8 +19,9 @@ struct UnitTableLoad {
 // Reads the unit table: fields separated by commas or line ends (CR LF, CR or LF), blanks before
 // a field skipped, a field in double quotes keeps its commas, an empty line is one empty field.
 // Fields come in pairs; the second of each pair is the unit name for the next entry. Stops after
-// 301 entries, at a pair that the file cuts short, or at a read error, and reads nothing beyond
-// the first field of a 302nd pair, so memory stays small whatever the file's size.
+// 301 entries, at a pair that the file cuts short, at a field longer than any unit table holds
+// (4096 characters), or at a read error. It reads nothing beyond the first field of a 302nd
+// pair, so time and memory stay small whatever the file's size.
 UnitTableLoad ReadUnitTableFile(const std::string& path, UnitNames& names);
 
 // The same, from bytes already in memory; `path` only names the file in the problem.

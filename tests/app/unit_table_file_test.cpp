@@ -77,6 +77,11 @@ INSTANTIATE_TEST_SUITE_P(
                   std::string(kEndsAfterFirst) +
                       "2 on line 2, so that pair has no unit name (an empty line at the end of "
                       "the file does this)"},
+        ParseCase{"FieldLongerThanAnyUnitTableHolds",
+                  "0,V\r\n1,\"" + std::string(5000, 'x'),
+                  {"V"},
+                  "Unit table /prog/unit2.dat has a field longer than 4096 characters on line 2, "
+                  "so it is not a unit table; reading stopped there"},
         ParseCase{"EndsAfterFirstField",
                   "0,V\r\n1",
                   {"V"},
