@@ -1,8 +1,10 @@
 #include "app/form2.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,6 +45,21 @@ QString DisplayedLines(QString caption) {
   caption.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   caption.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return caption;
+}
+
+// A frame whose border line runs through the middle of its caption, so that the controls placed
+// in its upper part sit inside the border.
+QGroupBox* MakeFrame(QWidget* parent, const char* name, const char* caption) {
+  auto* frame = new QGroupBox(QString::fromLatin1(caption), parent);
+  frame->setObjectName(QString::fromLatin1(name));
+  frame->setFont(TimesNewRoman(12));
+  const int half = QFontMetrics(frame->font()).height() / 2;
+  frame->setStyleSheet(
+      QStringLiteral("QGroupBox { border: 1px solid palette(mid); margin-top: %1px; }"
+                     "QGroupBox::title { subcontrol-origin: margin; left: 6px;"
+                     " padding: 0 2px; }")
+          .arg(half));
+  return frame;
 }
 
 struct LabelLook {
@@ -142,9 +159,7 @@ void Form2::CreateControls() {
   timer1_->setInterval(kTimerInterval);
   connect(timer1_, &QTimer::timeout, this, [this] { download_.Timer1_Timer(); });
 
-  frame2_ = new QGroupBox(QStringLiteral("Setup Procedure"), this);
-  frame2_->setObjectName(QStringLiteral("Frame2"));
-  frame2_->setFont(TimesNewRoman(12));
+  frame2_ = MakeFrame(this, "Frame2", "Setup Procedure");
   {
     QPalette palette = frame2_->palette();
     palette.setColor(QPalette::WindowText, ColorFromBgr(kBlue));
@@ -166,15 +181,16 @@ void Form2::CreateControls() {
   command1_[2] = make_button(2, "Exit", 0x008080FF);
   Place(command1_[2], 7200, 7200, 3855, 650);
 
-  frame1_ = new QGroupBox(QStringLiteral("Comm. Port"), this);
-  frame1_->setObjectName(QStringLiteral("Frame1"));
-  frame1_->setFont(TimesNewRoman(12));
+  frame1_ = MakeFrame(this, "Frame1", "Comm. Port");
   Place(frame1_, 600, 480, 3615, 855);
 
   combo1_ = new QComboBox(frame1_);
   combo1_->setObjectName(QStringLiteral("Combo1"));
   combo1_->setFont(TimesNewRoman(12));
   combo1_->setEditable(true);
+  // The frame's style sheet stops fonts from passing down to the combo box's own parts.
+  combo1_->lineEdit()->setFont(combo1_->font());
+  combo1_->view()->setFont(combo1_->font());
   combo1_->setInsertPolicy(QComboBox::NoInsert);
   combo1_->setEditText(QStringLiteral("Combo1"));
   Place(combo1_, 1440, 280, 1815, 405);

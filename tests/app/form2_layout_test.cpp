@@ -113,6 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(FormTest, FontsResolveToMetricCompatibleFaces) {
   Open();
+  EXPECT_EQ(Combo1()->lineEdit()->font().pointSizeF(), 12);  // the text the user sees
   EXPECT_EQ(QFontInfo(Button(0)->font()).family(), "Liberation Serif");
   EXPECT_EQ(QFontInfo(Find("lblVersion")->font()).family(), "Liberation Sans");
 }
