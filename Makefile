@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 DEB_PACKAGES = cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev \
   libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick fonts-liberation2 clang libclang-rt-14-dev
 
-.PHONY: deps build test demo bench fuzz clean
+.PHONY: deps build test sanitize demo bench fuzz clean
 
 deps:
 	@missing=$$(for p in $(DEB_PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null \
@@ -25,6 +25,28 @@ build: deps $(BUILD)/CMakeCache.txt
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) sanitize
+
+# A second build with clang, AddressSanitizer and UndefinedBehaviorSanitizer, which also builds
+# the fuzz targets. `make sanitize` (run by `make test`) runs its whole test suite, with a short
+# run of each fuzz target; `make fuzz` runs each target for FUZZ_RUNS executions.
+ASAN_BUILD ?= build-asan
+FUZZ_RUNS ?= 10000000
+FUZZ_MAX_SECONDS ?= 0
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp:print_suppressions=0 \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+$(ASAN_BUILD)/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) -DRX_SANITIZE=ON -DRX_FUZZ=ON -DRX_BENCH=OFF
+
+sanitize: deps $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+fuzz: deps $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	$(SANITIZER_ENV) fuzz/run_fuzzers.sh $(ASAN_BUILD) $(FUZZ_RUNS) $(FUZZ_MAX_SECONDS) $(JOBS)
 
 clean:
 	rm -rf $(BUILD)
