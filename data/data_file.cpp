@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 namespace rx {
@@ -89,6 +90,8 @@ DataFileWriter::~DataFileWriter() { CloseQuietly(); }
 
 void DataFileWriter::Fail(const char* what, int error) {
   buffer_.clear();
+  buffered_records_ = 0;
+  cut_short_ = true;
   throw DataFileError(std::string("Cannot ") + what + " data file " + path_ + ": " + Reason(error));
 }
 
@@ -96,9 +99,15 @@ void DataFileWriter::OpenDataFile(const std::string& path) {
   CloseQuietly();
   path_ = path;
   buffer_.clear();
+  buffered_records_ = saved_records_ = 0;
+  saved_bytes_ = 0;
+  cut_short_ = false;
   errno = 0;
   file_ = std::fopen(path.c_str(), "wb");
-  if (file_ == nullptr) Fail("create", errno);
+  if (file_ == nullptr) {
+    const int error = errno;
+    throw DataFileError("Cannot create data file " + path_ + ": " + Reason(error));
+  }
 }
 
 void DataFileWriter::AppendRecord(const RecordItem& item1, const RecordItem& item2,
@@ -112,6 +121,7 @@ void DataFileWriter::AppendRecord(const RecordItem& item1, const RecordItem& ite
   buffer_ += ',';
   std::visit(writer, item4);
   buffer_ += "\r\n";
+  ++buffered_records_;
   if (buffer_.size() >= kFlushThreshold) Flush();
 }
 
@@ -124,8 +134,16 @@ void DataFileWriter::Flush() {
   if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
     Fail("write", errno ? errno : EIO);
   }
-  buffer_.clear();
   if (std::fflush(file_) != 0) Fail("write", errno ? errno : EIO);
+  saved_bytes_ += buffer_.size();
+  saved_records_ += buffered_records_;
+  buffer_.clear();
+  buffered_records_ = 0;
+}
+
+void DataFileWriter::CutToSavedRecords() noexcept {
+  std::error_code ec;
+  std::filesystem::resize_file(path_, saved_bytes_, ec);  // a device such as /dev/full has none
 }
 
 void DataFileWriter::CloseDataFile() {
@@ -134,15 +152,29 @@ void DataFileWriter::CloseDataFile() {
   std::FILE* file = file_;
   file_ = nullptr;
   errno = 0;
-  if (std::fclose(file) != 0) Fail("close", errno ? errno : EIO);
+  if (std::fclose(file) != 0) {
+    const int error = errno ? errno : EIO;
+    CutToSavedRecords();
+    Fail("close", error);
+  }
 }
 
 void DataFileWriter::CloseQuietly() noexcept {
   if (file_ == nullptr) return;
-  if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), file_);
-  buffer_.clear();
-  std::fclose(file_);
+  bool written = true;
+  if (!buffer_.empty()) {
+    written = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
+  }
+  written = std::fclose(file_) == 0 && written;
   file_ = nullptr;
+  if (written && !cut_short_) {
+    saved_bytes_ += buffer_.size();
+    saved_records_ += buffered_records_;
+  } else {
+    CutToSavedRecords();
+  }
+  buffer_.clear();
+  buffered_records_ = 0;
 }
 
 namespace {

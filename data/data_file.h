@@ -48,13 +48,21 @@ class DataFileWriter {
 
   bool IsOpen() const { return file_ != nullptr; }
   const std::string& Path() const { return path_; }
+  // Records that have reached the operating system whole since the file was opened. After a
+  // failed write the file is cut back to these, so it never ends in part of a record.
+  int32_t SavedRecords() const { return saved_records_; }
 
  private:
   [[noreturn]] void Fail(const char* what, int error);
+  void CutToSavedRecords() noexcept;
 
   std::FILE* file_ = nullptr;
   std::string path_;
   std::string buffer_;
+  int32_t buffered_records_ = 0;
+  int32_t saved_records_ = 0;
+  uintmax_t saved_bytes_ = 0;  // the file's length up to the end of the last saved record
+  bool cut_short_ = false;     // a failed write may have left part of a record in the file
 };
 
 // One record read back: items 2, 3 and 4.

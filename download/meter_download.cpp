@@ -26,7 +26,6 @@ bool MeterDownload::ReadDataLogger_2(const std::string& df, int16_t port_number)
   }
   receiver_.ResetEscCount();
   decoder_.Reset();
-  saved_records_ = 0;
   const bool opened = SCI_Init(port_number);
   fg_transfer_ok_ = false;
   if (!opened) {
@@ -81,7 +80,6 @@ void MeterDownload::MSComm1_OnComm() {
     // Whatever this event stored reaches the operating system now, so a program that is
     // killed loses at most the chunk in flight.
     file_.Flush();
-    saved_records_ = decoder_.datano;
     if (result == FrameReceiver::Result::kEndOfMemory) EndOfTransfer();
   } catch (const DataFileError& e) {
     EndWithFailure(e.what());
@@ -108,12 +106,15 @@ void MeterDownload::EndWithFailure(const std::string& reason) {
   fg_com_port_open_ = false;
   const std::string path = file_.Path();
   file_.CloseQuietly();
+  // Records whose write failed are not in the file: the count shown, and View Data after it,
+  // go by the records saved.
+  decoder_.datano = file_.SavedRecords();
   window_.SetTransferStatus("Data Transfer Failed");
   window_.SetRecordCount(std::to_string(decoder_.datano));
   ShowIdleLook();
-  messages_.Inform(reason + "\r\nThe download has stopped. " + std::to_string(saved_records_) +
-                   (saved_records_ == 1 ? " reading was" : " readings were") + " saved to " + path +
-                   ".");
+  messages_.Inform(reason + "\r\nThe download has stopped. " + std::to_string(decoder_.datano) +
+                   (decoder_.datano == 1 ? " reading was" : " readings were") + " saved to " +
+                   path + ".");
 }
 
 void MeterDownload::ClosePortQuietly() noexcept {

@@ -68,7 +68,6 @@ class MeterDownload {
   ReadingDecoder decoder_;
 
   int16_t port_number_ = 0;
-  int32_t saved_records_ = 0;  // records known to have reached the operating system
   bool fg_transfer_ok_ = false;
   bool fg_com_port_open_ = false;
   bool fgStartTickSet = false;
