@@ -1,0 +1,287 @@
+// The real RX7731 on a virtual display, used as a person would, against meter-sim on a
+// pseudo-terminal linked as Comm. 1 in a program folder of its own.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <regex>
+
+#include "child_process.h"
+#include "support/fakes.h"
+#include "virtual_desktop.h"
+
+namespace rx::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr const char* kTitle = "RX7731";
+constexpr const char* kFileCheckTitle = "Data File Check";
+
+class ProgramWindow : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!VirtualDisplay::Available()) {
+      GTEST_SKIP() << "Xvfb or xdotool is not installed; `make deps` installs them";
+    }
+    display_ = std::make_unique<VirtualDisplay>(dir_.File("xvfb.log"));
+    hand_ = std::make_unique<Hand>(display_->Name(), dir_.File("xdotool.log"));
+    fs::create_directories(folder_ / "ports");
+    // A copy, not a link: the program finds unit2.dat and ports/ beside its real file.
+    fs::copy_file(RX_PROGRAM, folder_ / "RX7731");
+    fs::copy_file(RX_UNIT_TABLE, folder_ / "unit2.dat");
+  }
+
+  // Qt wants a runtime folder that only its user may enter.
+  std::string RuntimeDir() const {
+    const fs::path runtime = dir_.Path() / "runtime";
+    fs::create_directories(runtime);
+    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+    return runtime.string();
+  }
+
+  std::string InFolder(const std::string& name) const { return (folder_ / name).string(); }
+  std::string Expected() const { return ReadBytes(InFolder("expected.dat")); }
+
+  void StartMeter(std::vector<std::string> args) {
+    args.insert(args.begin(),
+                {RX_METER_SIM, "--link", InFolder("ports/com1"), "--units", InFolder("unit2.dat"),
+                 "--expect", InFolder("expected.dat"), "--quiet"});
+    meter_ = std::make_unique<ChildProcess>(args, dir_.File("meter-sim.log"));
+    ASSERT_TRUE(Eventually([&] { return fs::exists(InFolder("ports/com1")); }, 5s))
+        << meter_->Output();
+  }
+
+  void StartProgram() {
+    program_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{InFolder("RX7731")}, dir_.File("program.log"),
+        std::map<std::string, std::string>{{"DISPLAY", display_->Name()},
+                                           {"QT_QPA_PLATFORM", "xcb"},
+                                           {"XDG_RUNTIME_DIR", RuntimeDir()}},
+        folder_.string());
+    std::vector<WindowId> windows;
+    ASSERT_TRUE(Eventually(
+        [&] {
+          windows = hand_->Windows(program_->Pid(), kTitle);
+          return !windows.empty() || !program_->Running();
+        },
+        10s))
+        << "no window titled RX7731\n"
+        << program_->Output();
+    ASSERT_EQ(windows.size(), 1u) << program_->Output() << display_->Report();
+    main_ = windows[0];
+  }
+
+  // The boxes the program shows now: OK boxes titled RX7731 and the file question.
+  std::vector<std::pair<std::string, WindowId>> Boxes() const {
+    std::vector<std::pair<std::string, WindowId>> boxes;
+    for (const WindowId& w : hand_->Windows(program_->Pid(), kTitle)) {
+      if (w != main_) boxes.emplace_back(kTitle, w);
+    }
+    for (const WindowId& w : hand_->Windows(program_->Pid(), kFileCheckTitle)) {
+      boxes.emplace_back(kFileCheckTitle, w);
+    }
+    return boxes;
+  }
+
+  // Waits for exactly one box, which must carry `title`.
+  WindowId WaitForBox(const std::string& title, std::chrono::milliseconds timeout = 15s) {
+    std::vector<std::pair<std::string, WindowId>> boxes;
+    Eventually([&] { return !(boxes = Boxes()).empty() || !program_->Running(); }, timeout);
+    if (boxes.size() != 1 || boxes[0].first != title) {
+      ADD_FAILURE() << "expected one box \"" << title << "\", have " << Describe(boxes)
+                    << "\nmeter-sim:\n"
+                    << meter_log() << "\nprogram:\n"
+                    << program_->Output();
+      return {};
+    }
+    return boxes[0].second;
+  }
+
+  // Closes `box` with `key`; another box may follow it.
+  void Answer(const WindowId& box, const std::string& key) {
+    if (box.empty()) return;
+    hand_->Keys(box, {key});
+    EXPECT_TRUE(Eventually(
+        [&] {
+          for (const auto& [title, id] : Boxes()) {
+            if (id == box) return false;
+          }
+          return true;
+        },
+        3s))
+        << "the box did not close on " << key;
+  }
+
+  bool NoBoxFor(std::chrono::milliseconds quiet) {
+    return !Eventually([&] { return !Boxes().empty(); }, quiet);
+  }
+
+  void Click(const Place& place) { hand_->Click(main_, place); }
+
+  void ExitProgram() {
+    Click(kExit);
+    ASSERT_TRUE(program_->WaitFor(5s)) << "Exit did not end the program";
+    EXPECT_EQ(program_->ExitCode(), 0) << program_->Output();
+  }
+
+  void TypeFileName(const std::string& name) {
+    Click(kFileName);
+    hand_->Keys(main_, {"ctrl+a", "BackSpace"});
+    hand_->Type(main_, name);
+  }
+
+  std::string meter_log() const { return meter_ ? meter_->Output() : ""; }
+
+  static std::string Describe(const std::vector<std::pair<std::string, WindowId>>& boxes) {
+    std::string text = std::to_string(boxes.size()) + " box(es):";
+    for (const auto& [title, id] : boxes) text += " \"" + title + "\"";
+    return text;
+  }
+
+  TempDir dir_;
+  fs::path folder_ = dir_.Path() / "program";
+  std::unique_ptr<VirtualDisplay> display_;
+  std::unique_ptr<Hand> hand_;
+  std::unique_ptr<ChildProcess> meter_;
+  std::unique_ptr<ChildProcess> program_;
+  WindowId main_;
+};
+
+// The one data file the program wrote: today's yymmdd.dat.
+std::string DefaultDataFile(const fs::path& folder) {
+  std::string found;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (std::regex_match(name, std::regex(R"(\d{6}\.dat)"))) found = entry.path().string();
+  }
+  return found;
+}
+
+struct DownloadCase {
+  const char* name;
+  std::vector<std::string> meter_args;
+};
+
+void PrintTo(const DownloadCase& c, std::ostream* os) { *os << c.name; }
+
+class CompleteDownload : public ProgramWindow, public testing::WithParamInterface<DownloadCase> {};
+
+TEST_P(CompleteDownload, StoresExactlyWhatTheMeterSent) {
+  ASSERT_NO_FATAL_FAILURE(StartMeter(GetParam().meter_args));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  Click(kStart);
+  Answer(WaitForBox(kTitle), "Return");  // "Data Received O.K!"
+
+  const std::string df = DefaultDataFile(folder_);
+  ASSERT_FALSE(df.empty()) << "no yymmdd.dat in the program folder";
+  const std::string expected = Expected();
+  ASSERT_GT(expected.size(), 1000u);
+  EXPECT_EQ(ReadBytes(df), expected);
+
+  // View Data reads the file back; a failure would show a box.
+  Click(kViewData);
+  EXPECT_TRUE(NoBoxFor(700ms)) << Describe(Boxes());
+  ExitProgram();
+  EXPECT_TRUE(meter_->WaitFor(3s)) << "the meter still waits: the port was not closed";
+  EXPECT_FALSE(fs::exists(fs::symlink_status(InFolder("ports/com1"))));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Meter, CompleteDownload,
+    testing::Values(DownloadCase{"Fast", {"--fast", "--records", "400", "--seed", "21"}},
+                    DownloadCase{"NoiseInSmallChunks",
+                                 {"--fast", "--noise", "--chunk", "1-6", "--pause", "300",
+                                  "--records", "300", "--seed", "22"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct ExistingFileCase {
+  const char* name;
+  std::string key;  // the answer to "The Data file exist . Do you want to continue ?"
+  bool replaced;
+};
+
+void PrintTo(const ExistingFileCase& c, std::ostream* os) { *os << c.name; }
+
+class ExistingDataFile : public ProgramWindow,
+                         public testing::WithParamInterface<ExistingFileCase> {};
+
+TEST_P(ExistingDataFile, IsReplacedOnlyWhenTheAnswerIsYes) {
+  const std::string old_bytes = "0,\"231207093015\",\"Time\",0\r\n1,1.5,\"V         \",1\r\n";
+  WriteBytes(InFolder("kept.dat"), old_bytes);
+  ASSERT_NO_FATAL_FAILURE(StartMeter({"--fast", "--records", "150", "--seed", "23"}));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  TypeFileName("kept.dat");
+  Click(kStart);
+  Answer(WaitForBox(kFileCheckTitle), GetParam().key);
+
+  if (GetParam().replaced) {
+    Answer(WaitForBox(kTitle), "Return");
+    EXPECT_EQ(ReadBytes(InFolder("kept.dat")), Expected());
+  } else {
+    EXPECT_TRUE(NoBoxFor(500ms)) << Describe(Boxes());
+    EXPECT_EQ(ReadBytes(InFolder("kept.dat")), old_bytes);
+    EXPECT_EQ(meter_log().find("the port was opened"), std::string::npos) << meter_log();
+    // Nothing changed, so Start asks again.
+    Click(kStart);
+    Answer(WaitForBox(kFileCheckTitle), "n");
+    EXPECT_EQ(ReadBytes(InFolder("kept.dat")), old_bytes);
+  }
+  ExitProgram();
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, ExistingDataFile,
+                         testing::Values(ExistingFileCase{"EnterTakesTheDefaultNo", "Return",
+                                                          false},
+                                         ExistingFileCase{"Yes", "y", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ProgramWindow, ExitHalfWayKeepsEveryRecordReceived) {
+  // At line rate 600 records take ten seconds; Exit comes after about forty.
+  ASSERT_NO_FATAL_FAILURE(StartMeter({"--records", "600", "--seed", "24"}));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  TypeFileName("half.dat");
+  Click(kStart);
+  const std::string df = InFolder("half.dat");
+  ASSERT_TRUE(Eventually([&] { return fs::exists(df) && fs::file_size(df) > 40 * 25; }, 10s))
+      << meter_log();
+  ExitProgram();
+  ASSERT_TRUE(meter_->WaitFor(3s)) << meter_log();
+
+  std::smatch m;
+  const std::string log = meter_log();
+  ASSERT_TRUE(
+      std::regex_search(log, m, std::regex(R"(closed the port after \d+ frames, (\d+) records)")))
+      << log;
+  const int sent = std::stoi(m[1]);
+  const std::string got = ReadBytes(df);
+  const std::string expected = Expected();
+  const auto records = std::count(got.begin(), got.end(), '\n');
+  EXPECT_EQ(got, expected.substr(0, got.size())) << "not a prefix of the meter's records";
+  EXPECT_TRUE(got.empty() || got.ends_with("\r\n"));
+  // Bytes still on their way when the port closed are the only ones that may be missing.
+  EXPECT_LE(records, sent);
+  EXPECT_GE(records, sent - 2) << "records received before Exit were lost";
+  EXPECT_LT(records, 600);
+}
+
+TEST_F(ProgramWindow, APortWithNoDeviceShowsOneErrorAndLeavesStartUsable) {
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  // Comm. 100: the list starts at Comm. 1, and no device stands for numbers above 96.
+  Click(kPortList);
+  hand_->Run({"key", "--delay", "2", "--repeat", "99", "Down"});
+  Click(kStart);
+  Answer(WaitForBox(kTitle), "Return");
+  EXPECT_TRUE(NoBoxFor(500ms)) << Describe(Boxes());
+
+  // Start answers again: the data file of the failed start exists, so it asks first.
+  Click(kStart);
+  Answer(WaitForBox(kFileCheckTitle), "y");
+  Answer(WaitForBox(kTitle), "Return");
+  ExitProgram();
+}
+
+}  // namespace
+}  // namespace rx::test
