@@ -48,5 +48,10 @@ fuzz: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	$(SANITIZER_ENV) fuzz/run_fuzzers.sh $(ASAN_BUILD) $(FUZZ_RUNS) $(FUZZ_MAX_SECONDS) $(JOBS)
 
+# A download from the simulated meter in the real window; on a machine without a display it runs
+# on Xvfb by itself and saves a screenshot.
+demo: build
+	tools/demo.sh $(BUILD)
+
 clean:
 	rm -rf $(BUILD)
