@@ -48,6 +48,13 @@ fuzz: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	$(SANITIZER_ENV) fuzz/run_fuzzers.sh $(ASAN_BUILD) $(FUZZ_RUNS) $(FUZZ_MAX_SECONDS) $(JOBS)
 
+# Speed next to the serial line's limit, each figure beside its target: decode and store, the
+# program on a virtual display (start-up, downloads through a pseudo-terminal, View Data).
+bench: build
+	$(BUILD)/bin/rx_bench --benchmark_min_time=1
+	$(BUILD)/bin/program_bench
+	$(BUILD)/bin/view_data_bench
+
 # A download from the simulated meter in the real window; on a machine without a display it runs
 # on Xvfb by itself and saves a screenshot.
 demo: build

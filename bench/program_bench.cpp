@@ -1,0 +1,363 @@
+// The real RX7731 on a virtual display, fed by a pseudo-terminal linked as Comm. 1, against the
+// limits a user notices: start-up to a shown window, a --fast download of 100,000 frames next to
+// a plain `cat` of the same bytes through a pseudo-terminal, CPU use while frames arrive at the
+// line's own rate, and the time from the last byte on the wire to the final message box.
+//
+// Windows are seen through the X server's MapNotify events, so a box counts from the moment it
+// is mapped. Each figure is printed next to its target.
+//
+// Usage: program_bench [--frames N] [--line-rate-seconds S]
+
+#include <X11/Xlib.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/child_process.h"
+#include "e2e/virtual_desktop.h"
+#include "support/fakes.h"
+
+namespace rx::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+// Every top-level window mapped on the display, with the moment we learnt of it.
+class MapWatcher {
+ public:
+  explicit MapWatcher(const std::string& display) {
+    x_ = XOpenDisplay(display.c_str());
+    if (x_ == nullptr) throw std::runtime_error("cannot open display " + display);
+    XSelectInput(x_, DefaultRootWindow(x_), SubstructureNotifyMask);
+    XSync(x_, False);
+  }
+  ~MapWatcher() { XCloseDisplay(x_); }
+
+  // Forgets the maps seen so far.
+  void Drain() {
+    while (XPending(x_) > 0) {
+      XEvent e;
+      XNextEvent(x_, &e);
+    }
+  }
+
+  // The moment of the next map of a managed (not override-redirect) window.
+  std::optional<Clock::time_point> NextMap(std::chrono::milliseconds timeout) {
+    const auto until = Clock::now() + timeout;
+    for (;;) {
+      while (XPending(x_) > 0) {
+        XEvent e;
+        XNextEvent(x_, &e);
+        if (e.type == MapNotify && !e.xmap.override_redirect) return Clock::now();
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+      if (left <= 0ms) return std::nullopt;
+      pollfd p{ConnectionNumber(x_), POLLIN, 0};
+      poll(&p, 1, static_cast<int>(left.count()));
+    }
+  }
+
+ private:
+  Display* x_;
+};
+
+// A pseudo-terminal in raw mode at a speed the program does not use, so that its opening of
+// the port shows as the speed changing to 9600.
+class Pty {
+ public:
+  Pty() {
+    termios line{};
+    cfmakeraw(&line);
+    cfsetspeed(&line, B115200);
+    char name[256];
+    if (openpty(&master_, &slave_, name, &line, nullptr) != 0) throw std::runtime_error("openpty");
+    slave_name_ = name;
+  }
+  ~Pty() {
+    if (master_ >= 0) close(master_);
+    close(slave_);
+  }
+  const std::string& SlaveName() const { return slave_name_; }
+  int Master() const { return master_; }
+
+  bool OpenedAt9600() const {
+    termios line{};
+    return tcgetattr(slave_, &line) == 0 && cfgetispeed(&line) == B9600;
+  }
+
+  void WriteAll(const char* data, size_t size) const {
+    while (size > 0) {
+      const ssize_t n = write(master_, data, size);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw std::runtime_error(std::string("write to the pseudo-terminal: ") + strerror(errno));
+      }
+      data += n;
+      size -= static_cast<size_t>(n);
+    }
+  }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  std::string slave_name_;
+};
+
+// A meter memory on the wire: a time frame, readings of the three kinds, the end marker.
+std::string MeterStream(int frames) {
+  const char* bodies[] = {"41030200012345", "42071312345678", "10070300001234",
+                          "2C070000001234", "4103020001 345", "40231207093015"};
+  std::string wire =
+      "\x02"
+      "40231207093015"
+      "\r";
+  for (int i = 1; i < frames; ++i) wire += std::string("\x02") + bodies[i % 6] + "\r";
+  const std::string esc = "\x02" + std::string(14, '\x1B') + "\r";
+  return wire + esc + esc;
+}
+
+// CPU seconds used by all threads of `pid` so far.
+double CpuSeconds(int pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; fields >> field; ++i) {
+    if (i == 14) utime = std::stol(field);
+    if (i == 15) {
+      stime = std::stol(field);
+      break;
+    }
+  }
+  return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+struct Figure {
+  std::string name;
+  double value;
+  std::string unit;
+  std::string target;
+};
+
+class ProgramBench {
+ public:
+  explicit ProgramBench(const std::string& program, const std::string& unit_table)
+      : display_(dir_.File("xvfb.log")),
+        hand_(display_.Name(), dir_.File("xdotool.log")),
+        watcher_(display_.Name()) {
+    fs::permissions(dir_.Path(), fs::perms::owner_all);  // XDG_RUNTIME_DIR must be private
+    fs::create_directories(folder_ / "ports");
+    fs::copy_file(program, folder_ / "RX7731");
+    fs::copy_file(unit_table, folder_ / "unit2.dat");
+  }
+
+  // Spawn to the main window's map.
+  double StartUpMs() {
+    watcher_.Drain();
+    const auto start = Clock::now();
+    Launch();
+    const auto shown = watcher_.NextMap(20s);
+    if (!shown) throw std::runtime_error("no window\n" + program_->Output());
+    const double ms = Ms(*shown - start);
+    FindMainWindow();
+    return ms;
+  }
+
+  struct Download {
+    double seconds;       // first byte written to the final box
+    double last_byte_ms;  // last byte written to the final box
+    double cpu_percent;   // of one core, while the bytes arrived
+  };
+
+  // A download of `stream` into a fresh program; bytes go in `chunk`-sized writes, one every
+  // `gap` (none: as fast as the program takes them).
+  Download Run(const std::string& stream, size_t chunk, Clock::duration gap) {
+    Pty pty;
+    fs::remove(folder_ / "ports" / "com1");
+    fs::create_symlink(pty.SlaveName(), folder_ / "ports" / "com1");
+    fs::remove(folder_ / "bench.dat");
+    StartUpMs();
+    TypeFileName("bench.dat");
+    watcher_.Drain();
+    hand_.Click(main_, test::kStart);
+    if (!test::Eventually([&] { return pty.OpenedAt9600(); }, 10s)) {
+      throw std::runtime_error("the program did not open the port\n" + program_->Output());
+    }
+    const double cpu_before = CpuSeconds(program_->Pid());
+    const auto first = Clock::now();
+    auto next = first;
+    for (size_t at = 0; at < stream.size(); at += chunk) {
+      if (gap > Clock::duration::zero()) {
+        std::this_thread::sleep_until(next);
+        next += gap;
+      }
+      pty.WriteAll(stream.data() + at, std::min(chunk, stream.size() - at));
+    }
+    const auto last = Clock::now();
+    const double cpu_during = CpuSeconds(program_->Pid()) - cpu_before;
+    const auto box = watcher_.NextMap(60s);
+    if (!box) throw std::runtime_error("no final box\n" + program_->Output());
+    Download d{std::chrono::duration<double>(*box - first).count(), Ms(*box - last),
+               100.0 * cpu_during / std::chrono::duration<double>(last - first).count()};
+    const std::string file = test::ReadBytes((folder_ / "bench.dat").string());
+    records_ = static_cast<int>(std::count(file.begin(), file.end(), '\n'));
+    for (const test::WindowId& w : hand_.Windows(program_->Pid(), "RX7731")) {
+      if (w != main_) hand_.Keys(w, {"Return"});
+    }
+    Stop();
+    return d;
+  }
+
+  // The same bytes through a pseudo-terminal with `cat` writing them to the slave side.
+  double CatSeconds(const std::string& stream) {
+    Pty pty;
+    const std::string bytes_file = dir_.File("stream.bin");
+    test::WriteBytes(bytes_file, stream);
+    std::vector<char> buffer(1 << 16);
+    const auto start = Clock::now();
+    test::ChildProcess cat({"/bin/sh", "-c", "exec cat '" + bytes_file + "' > " + pty.SlaveName()},
+                           dir_.File("cat.log"));
+    size_t got = 0;
+    while (got < stream.size()) {
+      const ssize_t n = read(pty.Master(), buffer.data(), buffer.size());
+      if (n <= 0) throw std::runtime_error("reading the pseudo-terminal failed");
+      got += static_cast<size_t>(n);
+    }
+    return std::chrono::duration<double>(Clock::now() - start).count();
+  }
+
+  int Records() const { return records_; }
+
+ private:
+  void Launch() {
+    program_ = std::make_unique<test::ChildProcess>(
+        std::vector<std::string>{(folder_ / "RX7731").string()}, dir_.File("program.log"),
+        std::map<std::string, std::string>{{"DISPLAY", display_.Name()},
+                                           {"QT_QPA_PLATFORM", "xcb"},
+                                           {"XDG_RUNTIME_DIR", dir_.Path().string()}},
+        folder_.string());
+  }
+
+  void FindMainWindow() {
+    std::vector<test::WindowId> windows;
+    test::Eventually([&] { return !(windows = hand_.Windows(program_->Pid(), "RX7731")).empty(); },
+                     10s);
+    if (windows.size() != 1) throw std::runtime_error("expected the main window alone");
+    main_ = windows[0];
+  }
+
+  void TypeFileName(const std::string& name) {
+    hand_.Click(main_, test::kFileName);
+    hand_.Keys(main_, {"ctrl+a", "BackSpace"});
+    hand_.Type(main_, name);
+  }
+
+  void Stop() {
+    hand_.Click(main_, test::kExit);
+    if (!program_->WaitFor(10s)) throw std::runtime_error("Exit did not end the program");
+    program_.reset();
+  }
+
+ public:
+  void StopAfterStartUp() {
+    program_->Signal(SIGTERM);
+    program_->WaitFor(10s);
+    program_.reset();
+  }
+
+ private:
+  test::TempDir dir_;
+  fs::path folder_ = dir_.Path() / "program";
+  test::VirtualDisplay display_;
+  test::Hand hand_;
+  MapWatcher watcher_;
+  std::unique_ptr<test::ChildProcess> program_;
+  test::WindowId main_;
+  int records_ = 0;
+};
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+}  // namespace
+}  // namespace rx::bench
+
+int main(int argc, char** argv) {
+  using namespace rx::bench;
+  int frames = 100000;
+  double line_rate_seconds = 15;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i];
+    if (option == "--frames") frames = std::stoi(argv[i + 1]);
+    if (option == "--line-rate-seconds") line_rate_seconds = std::stod(argv[i + 1]);
+  }
+  if (!rx::test::VirtualDisplay::Available()) {
+    std::fprintf(stderr, "program_bench: Xvfb and xdotool are needed (make deps)\n");
+    return 2;
+  }
+  try {
+    ProgramBench bench(RX_PROGRAM, RX_UNIT_TABLE);
+    std::vector<Figure> figures;
+
+    std::vector<double> start_up;
+    for (int i = 0; i < 5; ++i) {
+      start_up.push_back(bench.StartUpMs());
+      bench.StopAfterStartUp();
+    }
+    figures.push_back({"start-up to shown window (median of 5)", Median(start_up), "ms", "< 300"});
+
+    // The line carries 960 bytes a second (9600 baud, ten bits a byte): 60 frames.
+    const std::string fast_stream = MeterStream(frames);
+    const auto fast = bench.Run(fast_stream, 4096, {});
+    const double mb = static_cast<double>(fast_stream.size()) / 1e6;
+    const double cat = bench.CatSeconds(fast_stream);
+    figures.push_back({"--fast download, " + std::to_string(frames) + " frames, to final box",
+                       fast.seconds, "s", ""});
+    figures.push_back({"  frames stored", static_cast<double>(bench.Records()), "", ""});
+    figures.push_back({"  program throughput", mb / fast.seconds, "MB/s", ""});
+    figures.push_back({"  cat through a pseudo-terminal", mb / cat, "MB/s", ""});
+    figures.push_back({"  program / cat", 100.0 * cat / fast.seconds, "%", ">= 50"});
+    figures.push_back({"  frames/s vs the line's 60", frames / fast.seconds / 60.0, "x", ""});
+
+    const int line_frames = static_cast<int>(line_rate_seconds * 60);
+    const std::string line_stream = MeterStream(line_frames);
+    const auto line = bench.Run(line_stream, 8, std::chrono::microseconds(8333));
+    figures.push_back({"line-rate download, " + std::to_string(line_frames) + " frames: CPU",
+                       line.cpu_percent, "% of a core", "< 1"});
+    std::vector<double> last_byte{line.last_byte_ms};
+    for (int i = 0; i < 4; ++i) {
+      last_byte.push_back(
+          bench.Run(MeterStream(60), 8, std::chrono::microseconds(8333)).last_byte_ms);
+    }
+    figures.push_back({"last byte to final box (median of 5)", Median(last_byte), "ms", "< 50"});
+
+    for (const Figure& f : figures) {
+      std::printf("%-58s %10.2f %-12s %s\n", f.name.c_str(), f.value, f.unit.c_str(),
+                  f.target.empty() ? "" : ("target " + f.target).c_str());
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "program_bench: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
