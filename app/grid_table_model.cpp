@@ -1,5 +1,7 @@
 #include "app/grid_table_model.h"
 
+#include <algorithm>
+
 namespace rx {
 namespace {
 
@@ -75,7 +77,11 @@ QVariant GridTableModel::headerData(int section, Qt::Orientation orientation, in
   return {};
 }
 
-void GridTableModel::GridShapeAboutToChange() { beginResetModel(); }
+void GridTableModel::GridShapeAboutToChange() {
+  // A reset shows every cell anew; what is still pending refers to the old shape.
+  first_row_ = last_row_ = first_col_ = last_col_ = first_header_ = last_header_ = -1;
+  beginResetModel();
+}
 
 void GridTableModel::GridShapeChanged() {
   endResetModel();
@@ -88,11 +94,33 @@ void GridTableModel::GridCellChanged(int row, int col) {
   } else if (row == 0) {
     emit headerDataChanged(Qt::Horizontal, col - 1, col - 1);
   } else if (col == 0) {
-    emit headerDataChanged(Qt::Vertical, row - 1, row - 1);
+    Extend(first_header_, last_header_, row - 1);
   } else {
-    const QModelIndex cell = index(row - 1, col - 1);
-    emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::TextAlignmentRole});
+    Extend(first_row_, last_row_, row - 1);
+    Extend(first_col_, last_col_, col - 1);
   }
+}
+
+void GridTableModel::Extend(int& first, int& last, int value) {
+  first = first < 0 ? value : std::min(first, value);
+  last = std::max(last, value);
+  if (changes_due_) return;
+  changes_due_ = true;
+  QMetaObject::invokeMethod(this, &GridTableModel::EmitPendingChanges, Qt::QueuedConnection);
+}
+
+void GridTableModel::EmitPendingChanges() {
+  changes_due_ = false;
+  const int rows = rowCount(), cols = columnCount();
+  if (first_header_ >= 0 && first_header_ < rows) {
+    emit headerDataChanged(Qt::Vertical, first_header_, std::min(last_header_, rows - 1));
+  }
+  if (first_row_ >= 0 && first_row_ < rows && first_col_ < cols) {
+    emit dataChanged(index(first_row_, first_col_),
+                     index(std::min(last_row_, rows - 1), std::min(last_col_, cols - 1)),
+                     {Qt::DisplayRole, Qt::TextAlignmentRole});
+  }
+  first_row_ = last_row_ = first_col_ = last_col_ = first_header_ = last_header_ = -1;
 }
 
 void GridTableModel::GridCleared() {

@@ -44,8 +44,15 @@ class GridTableModel : public QAbstractTableModel, private GridObserver {
   void GridColWidthChanged(int col) override;
   void GridRowHeightChanged(int row) override;
   void GridColAlignmentChanged(int col) override;
+  // Cell and row-header changes reach the views as one range each when the event loop next
+  // runs: filling 100,000 rows one signal a cell took longer than the filling itself.
+  void Extend(int& first, int& last, int value);
+  void EmitPendingChanges();
 
   GridTable& grid_;
+  bool changes_due_ = false;
+  int first_row_ = -1, last_row_ = -1, first_col_ = -1, last_col_ = -1;  // cells, model indices
+  int first_header_ = -1, last_header_ = -1;                             // vertical header
 };
 
 }  // namespace rx
