@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "download/meter_download.h"
-#include "support/fakes.h"
+#include "support/download_rig.h"
 
 namespace rx {
 namespace {
@@ -10,22 +10,7 @@ using test::Box;
 using test::Frame;
 using test::ReadBytes;
 
-class DownloadStart : public testing::Test {
- protected:
-  bool Start(int16_t port) {
-    download.ClearStartTick();
-    return download.ReadDataLogger_2(df, port);
-  }
-
-  test::TempDir dir;
-  std::string df = dir.File("231207.dat");
-  UnitNames names;
-  test::ScriptedSerialControl serial;
-  test::RecordingWindow window;
-  test::RecordingMessageBox boxes;
-  test::ManualClock clock;
-  MeterDownload download{serial, window, boxes, clock, names};
-};
+class DownloadStart : public testing::Test, public test::DownloadRig {};
 
 TEST_F(DownloadStart, AnErrorAtAnyPortStepEndsTheSetUpThereWithOneBox) {
   struct Case {

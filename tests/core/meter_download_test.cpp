@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/fakes.h"
+#include "support/download_rig.h"
 
 namespace rx {
 namespace {
@@ -17,25 +17,7 @@ const std::string kEndMarker = kEscFrame + kEscFrame;
 const std::string kA = "41030200012345";
 const std::string kLineA = "\"V         \",1\r\n";
 
-class Download : public testing::Test {
- protected:
-  Download() { names.Store(3, "V"); }
-
-  bool Start(int16_t port = 3) {
-    download.ClearStartTick();
-    return download.ReadDataLogger_2(df, port);
-  }
-  std::string FileBytes() const { return ReadBytes(df); }
-
-  TempDir dir;
-  std::string df = dir.File("261208.dat");
-  UnitNames names;
-  test::ScriptedSerialControl serial;
-  test::RecordingWindow window;
-  test::RecordingMessageBox boxes;
-  test::ManualClock clock;
-  MeterDownload download{serial, window, boxes, clock, names};
-};
+class Download : public testing::Test, public test::DownloadRig {};
 
 TEST_F(Download, OpensThePortWithTheLineSettingsInOrder) {
   ASSERT_TRUE(Start(3));
