@@ -334,12 +334,14 @@ int main(int argc, char** argv) {
     const std::string fast_stream = MeterStream(frames);
     const auto fast = bench.Run(fast_stream, 4096, {});
     const double mb = static_cast<double>(fast_stream.size()) / 1e6;
-    const double cat = bench.CatSeconds(fast_stream);
+    std::vector<double> cats;
+    for (int i = 0; i < 5; ++i) cats.push_back(bench.CatSeconds(fast_stream));
+    const double cat = Median(cats);
     figures.push_back({"--fast download, " + std::to_string(frames) + " frames, to final box",
                        fast.seconds, "s", ""});
     figures.push_back({"  frames stored", static_cast<double>(bench.Records()), "", ""});
     figures.push_back({"  program throughput", mb / fast.seconds, "MB/s", ""});
-    figures.push_back({"  cat through a pseudo-terminal", mb / cat, "MB/s", ""});
+    figures.push_back({"  cat through a pseudo-terminal (median of 5)", mb / cat, "MB/s", ""});
     figures.push_back({"  program / cat", 100.0 * cat / fast.seconds, "%", ">= 50"});
     figures.push_back({"  frames/s vs the line's 60", frames / fast.seconds / 60.0, "x", ""});
 
