@@ -7,9 +7,7 @@
 #include <filesystem>
 #include <regex>
 
-#include "child_process.h"
-#include "support/fakes.h"
-#include "virtual_desktop.h"
+#include "e2e/program_session.h"
 
 namespace rx::test {
 namespace {
@@ -17,138 +15,7 @@ namespace {
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
-constexpr const char* kTitle = "RX7731";
-constexpr const char* kFileCheckTitle = "Data File Check";
-
-class ProgramWindow : public testing::Test {
- protected:
-  void SetUp() override {
-    if (!VirtualDisplay::Available()) {
-      GTEST_SKIP() << "Xvfb or xdotool is not installed; `make deps` installs them";
-    }
-    display_ = std::make_unique<VirtualDisplay>(dir_.File("xvfb.log"));
-    hand_ = std::make_unique<Hand>(display_->Name(), dir_.File("xdotool.log"));
-    fs::create_directories(folder_ / "ports");
-    // A copy, not a link: the program finds unit2.dat and ports/ beside its real file.
-    fs::copy_file(RX_PROGRAM, folder_ / "RX7731");
-    fs::copy_file(RX_UNIT_TABLE, folder_ / "unit2.dat");
-  }
-
-  // Qt wants a runtime folder that only its user may enter.
-  std::string RuntimeDir() const {
-    const fs::path runtime = dir_.Path() / "runtime";
-    fs::create_directories(runtime);
-    fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
-    return runtime.string();
-  }
-
-  std::string InFolder(const std::string& name) const { return (folder_ / name).string(); }
-  std::string Expected() const { return ReadBytes(InFolder("expected.dat")); }
-
-  void StartMeter(std::vector<std::string> args) {
-    args.insert(args.begin(),
-                {RX_METER_SIM, "--link", InFolder("ports/com1"), "--units", InFolder("unit2.dat"),
-                 "--expect", InFolder("expected.dat"), "--quiet"});
-    meter_ = std::make_unique<ChildProcess>(args, dir_.File("meter-sim.log"));
-    ASSERT_TRUE(Eventually([&] { return fs::exists(InFolder("ports/com1")); }, 5s))
-        << meter_->Output();
-  }
-
-  void StartProgram() {
-    program_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{InFolder("RX7731")}, dir_.File("program.log"),
-        std::map<std::string, std::string>{{"DISPLAY", display_->Name()},
-                                           {"QT_QPA_PLATFORM", "xcb"},
-                                           {"XDG_RUNTIME_DIR", RuntimeDir()}},
-        folder_.string());
-    std::vector<WindowId> windows;
-    ASSERT_TRUE(Eventually(
-        [&] {
-          windows = hand_->Windows(program_->Pid(), kTitle);
-          return !windows.empty() || !program_->Running();
-        },
-        10s))
-        << "no window titled RX7731\n"
-        << program_->Output();
-    ASSERT_EQ(windows.size(), 1u) << program_->Output() << display_->Report();
-    main_ = windows[0];
-  }
-
-  // The boxes the program shows now: OK boxes titled RX7731 and the file question.
-  std::vector<std::pair<std::string, WindowId>> Boxes() const {
-    std::vector<std::pair<std::string, WindowId>> boxes;
-    for (const WindowId& w : hand_->Windows(program_->Pid(), kTitle)) {
-      if (w != main_) boxes.emplace_back(kTitle, w);
-    }
-    for (const WindowId& w : hand_->Windows(program_->Pid(), kFileCheckTitle)) {
-      boxes.emplace_back(kFileCheckTitle, w);
-    }
-    return boxes;
-  }
-
-  // Waits for exactly one box, which must carry `title`.
-  WindowId WaitForBox(const std::string& title, std::chrono::milliseconds timeout = 15s) {
-    std::vector<std::pair<std::string, WindowId>> boxes;
-    Eventually([&] { return !(boxes = Boxes()).empty() || !program_->Running(); }, timeout);
-    if (boxes.size() != 1 || boxes[0].first != title) {
-      ADD_FAILURE() << "expected one box \"" << title << "\", have " << Describe(boxes)
-                    << "\nmeter-sim:\n"
-                    << meter_log() << "\nprogram:\n"
-                    << program_->Output();
-      return {};
-    }
-    return boxes[0].second;
-  }
-
-  // Closes `box` with `key`; another box may follow it.
-  void Answer(const WindowId& box, const std::string& key) {
-    if (box.empty()) return;
-    hand_->Keys(box, {key});
-    EXPECT_TRUE(Eventually(
-        [&] {
-          for (const auto& [title, id] : Boxes()) {
-            if (id == box) return false;
-          }
-          return true;
-        },
-        3s))
-        << "the box did not close on " << key;
-  }
-
-  bool NoBoxFor(std::chrono::milliseconds quiet) {
-    return !Eventually([&] { return !Boxes().empty(); }, quiet);
-  }
-
-  void Click(const Place& place) { hand_->Click(main_, place); }
-
-  void ExitProgram() {
-    Click(kExit);
-    ASSERT_TRUE(program_->WaitFor(5s)) << "Exit did not end the program";
-    EXPECT_EQ(program_->ExitCode(), 0) << program_->Output();
-  }
-
-  void TypeFileName(const std::string& name) {
-    Click(kFileName);
-    hand_->Keys(main_, {"ctrl+a", "BackSpace"});
-    hand_->Type(main_, name);
-  }
-
-  std::string meter_log() const { return meter_ ? meter_->Output() : ""; }
-
-  static std::string Describe(const std::vector<std::pair<std::string, WindowId>>& boxes) {
-    std::string text = std::to_string(boxes.size()) + " box(es):";
-    for (const auto& [title, id] : boxes) text += " \"" + title + "\"";
-    return text;
-  }
-
-  TempDir dir_;
-  fs::path folder_ = dir_.Path() / "program";
-  std::unique_ptr<VirtualDisplay> display_;
-  std::unique_ptr<Hand> hand_;
-  std::unique_ptr<ChildProcess> meter_;
-  std::unique_ptr<ChildProcess> program_;
-  WindowId main_;
-};
+class ProgramWindow : public ProgramSession {};
 
 // The one data file the program wrote: today's yymmdd.dat.
 std::string DefaultDataFile(const fs::path& folder) {

@@ -15,8 +15,7 @@
 #include <random>
 #include <regex>
 
-#include "e2e/child_process.h"
-#include "e2e/virtual_desktop.h"
+#include "e2e/program_session.h"
 #include "support/fakes.h"
 
 namespace rx::test {
@@ -24,9 +23,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-constexpr const char* kTitle = "RX7731";
-constexpr const char* kFileCheckTitle = "Data File Check";
 
 // A tmpfs mounted over a folder for the length of a test.
 class TmpfsMount {
@@ -65,138 +61,30 @@ long PeakMemoryKb(int pid) {
   return -1;
 }
 
-class ProgramFaults : public testing::Test {
+class ProgramFaults : public ProgramSession {
  protected:
-  void SetUp() override {
-    if (!VirtualDisplay::Available()) {
-      GTEST_SKIP() << "Xvfb or xdotool is not installed; `make deps` installs them";
-    }
-    display_ = std::make_unique<VirtualDisplay>(dir_.File("xvfb.log"));
-    hand_ = std::make_unique<Hand>(display_->Name(), dir_.File("xdotool.log"));
-    fs::permissions(dir_.Path(), fs::perms::owner_all);  // XDG_RUNTIME_DIR must be private
-    fs::create_directories(folder_);
-    fs::copy_file(RX_PROGRAM, folder_ / "RX7731");
-    fs::copy_file(RX_UNIT_TABLE, folder_ / "unit2.dat");
-  }
-
-  std::string InFolder(const std::string& name) const { return (folder_ / name).string(); }
-  std::string Expected() const { return ReadBytes(InFolder("expected.dat")); }
-
-  void StartMeter(std::vector<std::string> args) {
-    args.insert(args.begin(),
-                {RX_METER_SIM, "--link", InFolder("ports/com1"), "--units", InFolder("unit2.dat"),
-                 "--expect", InFolder("expected.dat"), "--quiet"});
-    meter_ = std::make_unique<ChildProcess>(args, dir_.File("meter-sim.log"));
-    ASSERT_TRUE(Eventually([&] { return fs::exists(InFolder("ports/com1")); }, 5s))
-        << meter_->Output();
-  }
-
-  // Starts the program; returns when its main window or a box shows.
-  void LaunchProgram() {
-    program_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{InFolder("RX7731")}, dir_.File("program.log"),
-        std::map<std::string, std::string>{{"DISPLAY", display_->Name()},
-                                           {"QT_QPA_PLATFORM", "xcb"},
-                                           {"XDG_RUNTIME_DIR", dir_.Path().string()}},
-        folder_.string());
-    ASSERT_TRUE(Eventually([&] { return !Visible().empty() || !program_->Running(); }, 20s))
-        << "no window\n"
-        << program_->Output();
-    ASSERT_TRUE(program_->Running()) << program_->Output();
-  }
-
-  void StartProgram() {
-    ASSERT_NO_FATAL_FAILURE(LaunchProgram());
-    ASSERT_TRUE(FindMainWindow()) << "the first window is not the main window: "
-                                  << Describe(Boxes());
-  }
-
-  // The main window is the one titled RX7731 that is taller than any message box.
-  bool FindMainWindow() {
-    for (const WindowId& w : hand_->Windows(program_->Pid(), kTitle)) {
-      if (Height(w) > 400) main_ = w;
-    }
-    return !main_.empty();
-  }
-
-  int Height(const WindowId& w) const {
-    std::smatch m;
-    for (const std::string& line : hand_->Run({"getwindowgeometry", w})) {
-      if (std::regex_search(line, m, std::regex(R"(Geometry: (\d+)x(\d+))"))) {
-        return std::stoi(m[2]);
-      }
-    }
-    return 0;
-  }
-
-  std::vector<WindowId> Visible() const {
-    std::vector<WindowId> all = hand_->Windows(program_->Pid(), kTitle);
-    for (const WindowId& w : hand_->Windows(program_->Pid(), kFileCheckTitle)) all.push_back(w);
-    return all;
-  }
-
-  std::vector<std::pair<std::string, WindowId>> Boxes() const {
-    std::vector<std::pair<std::string, WindowId>> boxes;
-    for (const WindowId& w : hand_->Windows(program_->Pid(), kTitle)) {
-      if (w != main_ && Height(w) <= 400) boxes.emplace_back(kTitle, w);
-    }
-    for (const WindowId& w : hand_->Windows(program_->Pid(), kFileCheckTitle)) {
-      boxes.emplace_back(kFileCheckTitle, w);
-    }
-    return boxes;
-  }
+  using ProgramSession::WaitForBox;
 
   // Waits for exactly one box titled `title`, and keeps a picture of it under `shot`.
   WindowId WaitForBox(const std::string& title, const std::string& shot,
                       std::chrono::milliseconds timeout = 15s) {
-    std::vector<std::pair<std::string, WindowId>> boxes;
-    Eventually([&] { return !(boxes = Boxes()).empty() || !program_->Running(); }, timeout);
-    if (boxes.size() != 1 || boxes[0].first != title) {
-      ADD_FAILURE() << "expected one box \"" << title << "\", have " << Describe(boxes)
-                    << "\nmeter-sim:\n"
-                    << (meter_ ? meter_->Output() : "") << "\nprogram:\n"
-                    << program_->Output();
-      return {};
-    }
+    const WindowId box = ProgramSession::WaitForBox(title, timeout);
+    if (box.empty()) return box;
     std::this_thread::sleep_for(100ms);  // painted
     fs::create_directories(RX_FAULT_SHOTS);
     const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
     const std::string file = std::string(RX_FAULT_SHOTS) + "/" +
                              std::regex_replace(name, std::regex("/"), "_") + "-" + shot + ".png";
-    ChildProcess(std::vector<std::string>{FindOnPath("import"), "-window", boxes[0].second, file},
+    ChildProcess(std::vector<std::string>{FindOnPath("import"), "-window", box, file},
                  dir_.File("import.log"), {{"DISPLAY", display_->Name()}})
         .WaitFor(10s);
-    return boxes[0].second;
-  }
-
-  void Answer(const WindowId& box, const std::string& key) {
-    if (box.empty()) return;
-    hand_->Keys(box, {key});
-    EXPECT_TRUE(Eventually([&] { return Boxes().empty(); }, 3s)) << Describe(Boxes());
-  }
-
-  bool NoBoxFor(std::chrono::milliseconds quiet) {
-    return !Eventually([&] { return !Boxes().empty(); }, quiet);
-  }
-
-  void Click(const Place& place) { hand_->Click(main_, place); }
-
-  void TypeFileName(const std::string& name) {
-    Click(kFileName);
-    hand_->Keys(main_, {"ctrl+a", "BackSpace"});
-    hand_->Type(main_, name);
+    return box;
   }
 
   // Start answers, so the window is back to idle: the data file exists, so it asks first.
   void ExpectStartAnswersAgain() {
     Click(kStart);
     Answer(WaitForBox(kFileCheckTitle, "start-again"), "n");
-  }
-
-  void ExitProgram() {
-    Click(kExit);
-    ASSERT_TRUE(program_->WaitFor(10s)) << "Exit did not end the program";
-    EXPECT_EQ(program_->ExitCode(), 0) << program_->Output();
   }
 
   // The peak memory of the program started with the sample unit table and left idle, in kB.
@@ -206,30 +94,13 @@ class ProgramFaults : public testing::Test {
     fs::copy_file(RX_PROGRAM, folder / "RX7731");
     fs::copy_file(RX_UNIT_TABLE, folder / "unit2.dat");
     ChildProcess program({(folder / "RX7731").string()}, dir_.File("sample.log"),
-                         {{"DISPLAY", display_->Name()},
-                          {"QT_QPA_PLATFORM", "xcb"},
-                          {"XDG_RUNTIME_DIR", dir_.Path().string()}},
-                         folder.string());
+                         ProgramEnvironment(), folder.string());
     if (!Eventually([&] { return !hand_->Windows(program.Pid(), kTitle).empty(); }, 20s)) {
       return -1;
     }
     std::this_thread::sleep_for(300ms);
     return PeakMemoryKb(program.Pid());
   }
-
-  static std::string Describe(const std::vector<std::pair<std::string, WindowId>>& boxes) {
-    std::string text = std::to_string(boxes.size()) + " box(es):";
-    for (const auto& [title, id] : boxes) text += " \"" + title + "\"";
-    return text;
-  }
-
-  TempDir dir_;
-  fs::path folder_ = dir_.Path() / "program";
-  std::unique_ptr<VirtualDisplay> display_;
-  std::unique_ptr<Hand> hand_;
-  std::unique_ptr<ChildProcess> meter_;
-  std::unique_ptr<ChildProcess> program_;
-  WindowId main_;
 };
 
 // What a download left in the file must be the meter's records from the first, whole lines.

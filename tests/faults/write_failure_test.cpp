@@ -8,7 +8,7 @@
 
 #include "data/data_file.h"
 #include "download/meter_download.h"
-#include "support/fakes.h"
+#include "support/download_rig.h"
 
 namespace rx {
 namespace {
@@ -49,25 +49,12 @@ std::string Frames(int count) {
   return frames;
 }
 
-class WriteFailure : public testing::TestWithParam<int> {
- protected:
-  WriteFailure() { names.Store(3, "V"); }
-
-  test::TempDir dir;
-  std::string df = dir.File("261208.dat");
-  UnitNames names;
-  test::ScriptedSerialControl serial;
-  test::RecordingWindow window;
-  test::RecordingMessageBox boxes;
-  test::ManualClock clock;
-  MeterDownload download{serial, window, boxes, clock, names};
-};
+class WriteFailure : public testing::TestWithParam<int>, public test::DownloadRig {};
 
 // The limit falls `GetParam()` bytes into the second event's records: inside its first line, at
 // its end, inside a later one.
 TEST_P(WriteFailure, LeavesOnlyWholeRecordsAndTheCountGoesByThem) {
-  download.ClearStartTick();
-  ASSERT_TRUE(download.ReadDataLogger_2(df, 1));
+  ASSERT_TRUE(Start(1));
   serial.Deliver(Frames(10));
   ASSERT_EQ(ReadBytes(df), Lines(0, 10));
   {

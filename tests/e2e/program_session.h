@@ -1,0 +1,190 @@
+#pragma once
+
+// The real RX7731 in a program folder of its own, on a virtual display, with meter-sim on a
+// pseudo-terminal linked as Comm. 1. Test fixtures derive from it and use the program as a
+// person would: clicks, keys, and the boxes it shows. RX_PROGRAM, RX_UNIT_TABLE and RX_METER_SIM
+// name the files under test.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <regex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "e2e/child_process.h"
+#include "e2e/virtual_desktop.h"
+#include "support/fakes.h"
+
+namespace rx::test {
+
+class ProgramSession : public testing::Test {
+ protected:
+  static constexpr const char* kTitle = "RX7731";
+  static constexpr const char* kFileCheckTitle = "Data File Check";
+  using Box = std::pair<std::string, WindowId>;
+
+  void SetUp() override {
+    if (!VirtualDisplay::Available()) {
+      GTEST_SKIP() << "Xvfb or xdotool is not installed; `make deps` installs them";
+    }
+    display_ = std::make_unique<VirtualDisplay>(dir_.File("xvfb.log"));
+    hand_ = std::make_unique<Hand>(display_->Name(), dir_.File("xdotool.log"));
+    std::filesystem::create_directories(folder_ / "ports");
+    // A copy, not a link: the program finds unit2.dat and ports/ beside its real file.
+    std::filesystem::copy_file(RX_PROGRAM, folder_ / "RX7731");
+    std::filesystem::copy_file(RX_UNIT_TABLE, folder_ / "unit2.dat");
+  }
+
+  std::string InFolder(const std::string& name) const { return (folder_ / name).string(); }
+  std::string Expected() const { return ReadBytes(InFolder("expected.dat")); }
+
+  void StartMeter(std::vector<std::string> args) {
+    using namespace std::chrono_literals;
+    args.insert(args.begin(),
+                {RX_METER_SIM, "--link", InFolder("ports/com1"), "--units", InFolder("unit2.dat"),
+                 "--expect", InFolder("expected.dat"), "--quiet"});
+    meter_ = std::make_unique<ChildProcess>(args, dir_.File("meter-sim.log"));
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(InFolder("ports/com1")); }, 5s))
+        << meter_->Output();
+  }
+
+  // The environment the program runs in on the virtual display.
+  std::map<std::string, std::string> ProgramEnvironment() const {
+    // Qt wants a runtime folder that only its user may enter.
+    const std::filesystem::path runtime = dir_.Path() / "runtime";
+    std::filesystem::create_directories(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::replace);
+    return {{"DISPLAY", display_->Name()},
+            {"QT_QPA_PLATFORM", "xcb"},
+            {"XDG_RUNTIME_DIR", runtime.string()}};
+  }
+
+  // Starts the program; returns when its main window or a box shows.
+  void LaunchProgram() {
+    using namespace std::chrono_literals;
+    program_ = std::make_unique<ChildProcess>(std::vector<std::string>{InFolder("RX7731")},
+                                              dir_.File("program.log"), ProgramEnvironment(),
+                                              folder_.string());
+    ASSERT_TRUE(Eventually([&] { return !Visible().empty() || !program_->Running(); }, 20s))
+        << "no window\n"
+        << program_->Output();
+    ASSERT_TRUE(program_->Running()) << program_->Output();
+  }
+
+  // Starts the program and expects its main window first, with no box.
+  void StartProgram() {
+    ASSERT_NO_FATAL_FAILURE(LaunchProgram());
+    ASSERT_TRUE(FindMainWindow()) << "the first window is not the main window: "
+                                  << Describe(Boxes());
+  }
+
+  // The main window is the one titled RX7731 that is taller than any message box.
+  bool FindMainWindow() {
+    for (const WindowId& w : hand_->Windows(program_->Pid(), kTitle)) {
+      if (Height(w) > 400) main_ = w;
+    }
+    return !main_.empty();
+  }
+
+  int Height(const WindowId& w) const {
+    std::smatch m;
+    for (const std::string& line : hand_->Run({"getwindowgeometry", w})) {
+      if (std::regex_search(line, m, std::regex(R"(Geometry: (\d+)x(\d+))"))) {
+        return std::stoi(m[2]);
+      }
+    }
+    return 0;
+  }
+
+  std::vector<WindowId> Visible() const {
+    std::vector<WindowId> all = hand_->Windows(program_->Pid(), kTitle);
+    for (const WindowId& w : hand_->Windows(program_->Pid(), kFileCheckTitle)) all.push_back(w);
+    return all;
+  }
+
+  // The boxes the program shows now: OK boxes titled RX7731 and the file question.
+  std::vector<Box> Boxes() const {
+    std::vector<Box> boxes;
+    for (const WindowId& w : hand_->Windows(program_->Pid(), kTitle)) {
+      if (w != main_ && Height(w) <= 400) boxes.emplace_back(kTitle, w);
+    }
+    for (const WindowId& w : hand_->Windows(program_->Pid(), kFileCheckTitle)) {
+      boxes.emplace_back(kFileCheckTitle, w);
+    }
+    return boxes;
+  }
+
+  // Waits for exactly one box, which must carry `title`.
+  WindowId WaitForBox(const std::string& title,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(15)) {
+    std::vector<Box> boxes;
+    Eventually([&] { return !(boxes = Boxes()).empty() || !program_->Running(); }, timeout);
+    if (boxes.size() != 1 || boxes[0].first != title) {
+      ADD_FAILURE() << "expected one box \"" << title << "\", have " << Describe(boxes)
+                    << "\nmeter-sim:\n"
+                    << meter_log() << "\nprogram:\n"
+                    << program_->Output();
+      return {};
+    }
+    return boxes[0].second;
+  }
+
+  // Closes `box` with `key`; another box may follow it.
+  void Answer(const WindowId& box, const std::string& key) {
+    using namespace std::chrono_literals;
+    if (box.empty()) return;
+    hand_->Keys(box, {key});
+    EXPECT_TRUE(Eventually(
+        [&] {
+          for (const auto& [title, id] : Boxes()) {
+            if (id == box) return false;
+          }
+          return true;
+        },
+        3s))
+        << "the box did not close on " << key;
+  }
+
+  bool NoBoxFor(std::chrono::milliseconds quiet) {
+    return !Eventually([&] { return !Boxes().empty(); }, quiet);
+  }
+
+  void Click(const Place& place) { hand_->Click(main_, place); }
+
+  void TypeFileName(const std::string& name) {
+    Click(kFileName);
+    hand_->Keys(main_, {"ctrl+a", "BackSpace"});
+    hand_->Type(main_, name);
+  }
+
+  void ExitProgram() {
+    using namespace std::chrono_literals;
+    Click(kExit);
+    ASSERT_TRUE(program_->WaitFor(10s)) << "Exit did not end the program";
+    EXPECT_EQ(program_->ExitCode(), 0) << program_->Output();
+  }
+
+  std::string meter_log() const { return meter_ ? meter_->Output() : ""; }
+
+  static std::string Describe(const std::vector<Box>& boxes) {
+    std::string text = std::to_string(boxes.size()) + " box(es):";
+    for (const auto& [title, id] : boxes) text += " \"" + title + "\"";
+    return text;
+  }
+
+  TempDir dir_;
+  std::filesystem::path folder_ = dir_.Path() / "program";
+  std::unique_ptr<VirtualDisplay> display_;
+  std::unique_ptr<Hand> hand_;
+  std::unique_ptr<ChildProcess> meter_;
+  std::unique_ptr<ChildProcess> program_;
+  WindowId main_;
+};
+
+}  // namespace rx::test
