@@ -10,21 +10,15 @@
 #include "download/frame_receiver.h"
 #include "download/reading_decoder.h"
 #include "download/unit_names.h"
+#include "meter_stream.h"
 
 namespace {
-
-std::vector<uint8_t> MeterStream(int frames) {
-  const char* bodies[] = {"40231207093015", "41030200012345", "42071312345678",
-                          "10070300001234", "2C070000001234", "4103020001 345"};
-  std::string wire;
-  for (int i = 0; i < frames; ++i) wire += std::string("\x02") + bodies[i % 6] + "\r";
-  return {wire.begin(), wire.end()};
-}
 
 void BM_DecodeAndStore(benchmark::State& state) {
   const size_t chunk = static_cast<size_t>(state.range(0));
   const int kFrames = 100000;
-  const std::vector<uint8_t> stream = MeterStream(kFrames);
+  const std::string wire = rx::bench::MeterStream(kFrames);
+  const std::vector<uint8_t> stream(wire.begin(), wire.end());
   const auto path = std::filesystem::temp_directory_path() / "rx7731-bench.dat";
   rx::UnitNames names;
   for (int i = 0; i < rx::UnitNames::kEntries; ++i) names.Store(i, "V");

@@ -30,6 +30,7 @@
 
 #include "e2e/child_process.h"
 #include "e2e/virtual_desktop.h"
+#include "meter_stream.h"
 #include "support/fakes.h"
 
 namespace rx::bench {
@@ -121,19 +122,6 @@ class Pty {
   int slave_ = -1;
   std::string slave_name_;
 };
-
-// A meter memory on the wire: a time frame, readings of the three kinds, the end marker.
-std::string MeterStream(int frames) {
-  const char* bodies[] = {"41030200012345", "42071312345678", "10070300001234",
-                          "2C070000001234", "4103020001 345", "40231207093015"};
-  std::string wire =
-      "\x02"
-      "40231207093015"
-      "\r";
-  for (int i = 1; i < frames; ++i) wire += std::string("\x02") + bodies[i % 6] + "\r";
-  const std::string esc = "\x02" + std::string(14, '\x1B') + "\r";
-  return wire + esc + esc;
-}
 
 // CPU seconds used by all threads of `pid` so far.
 double CpuSeconds(int pid) {
@@ -331,7 +319,7 @@ int main(int argc, char** argv) {
     figures.push_back({"start-up to shown window (median of 5)", Median(start_up), "ms", "< 300"});
 
     // The line carries 960 bytes a second (9600 baud, ten bits a byte): 60 frames.
-    const std::string fast_stream = MeterStream(frames);
+    const std::string fast_stream = rx::bench::MeterStream(frames);
     const auto fast = bench.Run(fast_stream, 4096, {});
     const double mb = static_cast<double>(fast_stream.size()) / 1e6;
     std::vector<double> cats;
@@ -346,7 +334,7 @@ int main(int argc, char** argv) {
     figures.push_back({"  frames/s vs the line's 60", frames / fast.seconds / 60.0, "x", ""});
 
     const int line_frames = static_cast<int>(line_rate_seconds * 60);
-    const std::string line_stream = MeterStream(line_frames);
+    const std::string line_stream = rx::bench::MeterStream(line_frames);
     // At 960 bytes a second a chunk of n bytes is due every n / 960 seconds.
     const auto line_gap = std::chrono::microseconds(1'000'000 * line_chunk / 960);
     const auto line = bench.Run(line_stream, line_chunk, line_gap);
@@ -355,7 +343,7 @@ int main(int argc, char** argv) {
                        line.cpu_percent, "% of a core", "< 1"});
     std::vector<double> last_byte{line.last_byte_ms};
     for (int i = 0; i < 4; ++i) {
-      last_byte.push_back(bench.Run(MeterStream(60), line_chunk, line_gap).last_byte_ms);
+      last_byte.push_back(bench.Run(rx::bench::MeterStream(60), line_chunk, line_gap).last_byte_ms);
     }
     figures.push_back({"last byte to final box (median of 5)", Median(last_byte), "ms", "< 50"});
 

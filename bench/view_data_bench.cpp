@@ -21,6 +21,7 @@
 #include "app/form2.h"
 #include "app/steady_tick_clock.h"
 #include "e2e/virtual_desktop.h"
+#include "meter_stream.h"
 #include "support/fakes.h"
 
 namespace {
@@ -48,18 +49,6 @@ class PaintSpy : public QObject {
 void RunEventsUntil(const std::function<bool()>& done) {
   const auto until = Clock::now() + std::chrono::seconds(30);
   while (!done() && Clock::now() < until) QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-std::string MeterStream(int frames) {
-  const char* bodies[] = {"41030200012345", "42071312345678", "10070300001234",
-                          "2C070000001234", "4103020001 345", "40231207093015"};
-  std::string wire =
-      "\x02"
-      "40231207093015"
-      "\r";
-  for (int i = 1; i < frames; ++i) wire += std::string("\x02") + bodies[i % 6] + "\r";
-  const std::string esc = "\x02" + std::string(14, '\x1B') + "\r";
-  return wire + esc + esc;
 }
 
 }  // namespace
@@ -97,7 +86,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   start->click();
-  const std::string stream = MeterStream(frames);
+  const std::string stream = rx::bench::MeterStream(frames);
   for (size_t at = 0; at < stream.size(); at += 4096) serial.Deliver(stream.substr(at, 4096));
   if (boxes.shown.empty() || boxes.shown.back().prompt.rfind("Data Received O.K!", 0) != 0) {
     std::fprintf(stderr, "view_data_bench: the download did not end as it should\n");
