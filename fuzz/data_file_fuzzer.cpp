@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   test::WriteBytes(file.Path(), bytes);
   const Outcome from_disk = Attempt([&] { return ReadDataFile(file.Path(), count); });
   Require(from_disk == in_memory, "the file on disk reads like the same bytes in memory",
-          in_memory.error + " / " + from_disk.error);
+          [&] { return in_memory.error + " / " + from_disk.error; });
 
   // Write back the records whose texts the writer can store, each as two text items.
   std::vector<StoredRecord> storable;

@@ -72,14 +72,14 @@ void CheckLines(const std::string& bytes, int32_t datano, const std::set<std::st
   while (at < bytes.size()) {
     const std::string sequence = std::to_string(lines) + ",";
     Require(bytes.compare(at, sequence.size(), sequence) == 0, "sequence number",
-            "line " + std::to_string(lines) + " at byte " + std::to_string(at));
+            [&] { return "line " + std::to_string(lines) + " at byte " + std::to_string(at); });
     const size_t end = bytes.find("\r\n", at);
     Require(end != std::string::npos, "every line ends in CR LF");
     at = end + 2;
     ++lines;
   }
   Require(lines == datano, "datano equals the lines written",
-          std::to_string(datano) + " counted, " + std::to_string(lines) + " lines");
+          [&] { return std::to_string(datano) + " counted, " + std::to_string(lines) + " lines"; });
 
   std::vector<StoredRecord> records;
   try {
@@ -165,7 +165,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bool ended_in_one_chunk = false;
   const std::string whole = InOneChunk(received, names, reference.Path(), ended_in_one_chunk);
   Require(bytes == whole, "the file does not depend on how the bytes were cut into events",
-          "chunked:\n" + bytes + "\none chunk:\n" + whole);
+          [&] { return "chunked:\n" + bytes + "\none chunk:\n" + whole; });
   Require(ended == ended_in_one_chunk, "the end of memory does not depend on the cuts");
 
   if (ended) {

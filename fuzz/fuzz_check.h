@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <concepts>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -38,6 +39,12 @@ class ScratchFile {
 
 inline void Require(bool holds, const char* what, const std::string& detail = {}) {
   if (!holds) Broken(what, detail);
+}
+
+// For a detail that costs something to build: it is built only when the check fails.
+template <std::invocable Detail>
+inline void Require(bool holds, const char* what, Detail&& detail) {
+  if (!holds) Broken(what, detail());
 }
 
 }  // namespace rx::fuzz

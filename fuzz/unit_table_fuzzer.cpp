@@ -21,9 +21,10 @@ const std::string kUnfilled(UnitNames::kWidth, '\0');
 
 void CheckLoad(const UnitTableLoad& load, const UnitNames& names, const std::string& path) {
   Require(load.entries >= 0 && load.entries <= UnitNames::kEntries, "0 to 301 entries",
-          std::to_string(load.entries));
+          [&] { return std::to_string(load.entries); });
   for (int i = load.entries; i < UnitNames::kEntries; ++i) {
-    Require(names(i) == kUnfilled, "entries past the loaded ones are untouched", std::to_string(i));
+    Require(names(i) == kUnfilled, "entries past the loaded ones are untouched",
+            [&] { return std::to_string(i); });
   }
   if (!load.problem.empty()) {
     Require(load.problem.find(path) != std::string::npos, "trouble names the file", load.problem);
@@ -73,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(disk_load.entries == load.entries && disk_load.problem == load.problem &&
               SameNames(from_disk, in_memory),
           "the file on disk reads like the same bytes in memory",
-          load.problem + " / " + disk_load.problem);
+          [&] { return load.problem + " / " + disk_load.problem; });
 
   const std::vector<std::string> lines = QuotableLines(bytes);
   std::string table;
@@ -83,14 +84,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   UnitNames written;
   const UnitTableLoad written_load = ParseUnitTable(table, written, file.Path());
   const int expected = std::min<int>(lines.size(), UnitNames::kEntries);
-  Require(written_load.entries == expected, "every name of a well-formed table is loaded",
-          std::to_string(written_load.entries) + " of " + std::to_string(lines.size()) + ": " +
-              written_load.problem);
+  Require(written_load.entries == expected, "every name of a well-formed table is loaded", [&] {
+            return std::to_string(written_load.entries) + " of " + std::to_string(lines.size()) +
+                   ": " + written_load.problem;
+          });
   for (int i = 0; i < expected; ++i) {
     std::string fitted = lines[i].substr(0, UnitNames::kWidth);
     fitted.resize(UnitNames::kWidth, ' ');
     Require(written(i) == fitted, "a name is kept to ten characters, padded with blanks",
-            std::to_string(i) + ": [" + written(i) + "] [" + fitted + "]");
+            [&] { return std::to_string(i) + ": [" + written(i) + "] [" + fitted + "]"; });
   }
   Require(written_load.problem.empty() == (lines.size() <= UnitNames::kEntries),
           "a table of more than 301 pairs says so, and only then", written_load.problem);
