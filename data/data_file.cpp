@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -16,75 +17,124 @@ std::string Reason(int error) { return std::strerror(error); }
 
 }  // namespace
 
-void AppendDouble(std::string& out, double value) {
+namespace {
+
+constexpr size_t kNumberBound = DataFileWriter::kNumberBound;
+
+char* Append(char* out, const char* text, size_t size) {
+  std::memcpy(out, text, size);
+  return out + size;
+}
+
+// Writes `value` as AppendDouble describes and returns the end of the text.
+char* WriteDouble(char* out, double value) {
   if (value == 0) {  // also -0, which a negated zero reading gives
-    out += '0';
-    return;
+    *out++ = '0';
+    return out;
   }
-  // d.dddddddddddddde±x: the value rounded to 15 significant digits.
+  // Most readings are whole numbers: those of up to 15 digits are their own text.
+  if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+    return std::to_chars(out, out + kNumberBound, static_cast<int64_t>(value)).ptr;
+  }
+  if (!std::isfinite(value)) {
+    return std::to_chars(out, out + kNumberBound, value).ptr;
+  }
+  // d.dddde±x: the shortest text that reads back as `value`. When it has at most 15
+  // significant digits it is also the value rounded to 15 digits, since no two 15-digit
+  // decimals lie within one step of a double of each other; otherwise round to 15 digits.
   char sci[32];
-  auto [end, ec] = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14);
-  (void)ec;  // 32 bytes always hold it
+  const char* end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific).ptr;
+  const char* e = std::find(static_cast<const char*>(sci), end, 'e');
+  const char* first = sci + (sci[0] == '-');
+  if ((e - first) - (std::find(first, e, '.') != e) > 15) {
+    end = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific, 14).ptr;
+    e = std::find(static_cast<const char*>(sci), end, 'e');
+  }
   const char* p = sci;
   if (*p == '-') {
-    out += '-';
+    *out++ = '-';
     ++p;
   }
-  char digits[15];
+  char digits[17];
   int n = 0;
-  for (; *p != 'e'; ++p) {
+  for (; p != e; ++p) {
     if (*p != '.') digits[n++] = *p;
   }
   int exponent = 0;
-  std::from_chars(p + 1 + (p[1] == '+'), end, exponent);
+  std::from_chars(e + 1 + (e[1] == '+'), end, exponent);
   while (n > 1 && digits[n - 1] == '0') --n;
 
   if (exponent < -7 || exponent >= 21) {
-    out += digits[0];
+    *out++ = digits[0];
     if (n > 1) {
-      out += '.';
-      out.append(digits + 1, n - 1);
+      *out++ = '.';
+      out = Append(out, digits + 1, n - 1);
     }
-    out += 'E';
-    out += exponent < 0 ? '-' : '+';
-    int magnitude = exponent < 0 ? -exponent : exponent;
-    if (magnitude < 10) out += '0';
-    out += std::to_string(magnitude);
+    *out++ = 'E';
+    *out++ = exponent < 0 ? '-' : '+';
+    const int magnitude = exponent < 0 ? -exponent : exponent;
+    if (magnitude < 10) *out++ = '0';
+    out = std::to_chars(out, out + 4, magnitude).ptr;
   } else if (exponent < 0) {
-    out += "0.";
-    out.append(-exponent - 1, '0');
-    out.append(digits, n);
+    out = Append(out, "0.", 2);
+    out = std::fill_n(out, -exponent - 1, '0');
+    out = Append(out, digits, n);
   } else if (n <= exponent + 1) {
-    out.append(digits, n);
-    out.append(exponent + 1 - n, '0');
+    out = Append(out, digits, n);
+    out = std::fill_n(out, exponent + 1 - n, '0');
   } else {
-    out.append(digits, exponent + 1);
-    out += '.';
-    out.append(digits + exponent + 1, n - exponent - 1);
+    out = Append(out, digits, exponent + 1);
+    *out++ = '.';
+    out = Append(out, digits + exponent + 1, n - exponent - 1);
   }
+  return out;
 }
 
-namespace {
-
-struct ItemWriter {
-  std::string& out;
-  void operator()(std::string_view text) const {
-    out += '"';
-    out += text;
-    out += '"';
-  }
-  void operator()(int16_t v) const { Integer(v); }
-  void operator()(int32_t v) const { Integer(v); }
-  void operator()(double v) const { AppendDouble(out, v); }
-  void Integer(int32_t v) const {
-    char buf[16];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    (void)ec;
-    out.append(buf, end);
-  }
-};
-
 }  // namespace
+
+void AppendDouble(std::string& out, double value) {
+  char text[kNumberBound];
+  out.append(text, WriteDouble(text, value));
+}
+
+size_t DataFileWriter::Bound(const RecordItem& item) {
+  return std::visit([](const auto& v) { return Bound(v); }, item);
+}
+
+char* DataFileWriter::Put(char* out, std::string_view text) {
+  *out++ = '"';
+  out = Append(out, text.data(), text.size());
+  *out++ = '"';
+  return out;
+}
+
+char* DataFileWriter::Put(char* out, int16_t value) {
+  return std::to_chars(out, out + kNumberBound, value).ptr;
+}
+
+char* DataFileWriter::Put(char* out, int32_t value) {
+  return std::to_chars(out, out + kNumberBound, value).ptr;
+}
+
+char* DataFileWriter::Put(char* out, double value) { return WriteDouble(out, value); }
+
+char* DataFileWriter::Put(char* out, const RecordItem& item) {
+  return std::visit([out](const auto& v) { return Put(out, v); }, item);
+}
+
+char* DataFileWriter::BeginRecord(size_t bound) {
+  const size_t at = buffer_.size();
+  buffer_.resize(at + bound);
+  return buffer_.data() + at;
+}
+
+void DataFileWriter::EndRecord(char* end) {
+  *end++ = '\r';
+  *end++ = '\n';
+  buffer_.resize(static_cast<size_t>(end - buffer_.data()));
+  ++buffered_records_;
+  if (buffer_.size() >= kFlushThreshold) Flush();
+}
 
 DataFileWriter::~DataFileWriter() { CloseQuietly(); }
 
@@ -108,21 +158,6 @@ void DataFileWriter::OpenDataFile(const std::string& path) {
     const int error = errno;
     throw DataFileError("Cannot create data file " + path_ + ": " + Reason(error));
   }
-}
-
-void DataFileWriter::AppendRecord(const RecordItem& item1, const RecordItem& item2,
-                                  const RecordItem& item3, const RecordItem& item4) {
-  ItemWriter writer{buffer_};
-  std::visit(writer, item1);
-  buffer_ += ',';
-  std::visit(writer, item2);
-  buffer_ += ',';
-  std::visit(writer, item3);
-  buffer_ += ',';
-  std::visit(writer, item4);
-  buffer_ += "\r\n";
-  ++buffered_records_;
-  if (buffer_.size() >= kFlushThreshold) Flush();
 }
 
 void DataFileWriter::Flush() {

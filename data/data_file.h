@@ -29,6 +29,9 @@ void AppendDouble(std::string& out, double value);
 // Flush, Close, or when the buffer grows large.
 class DataFileWriter {
  public:
+  // The most characters a number's text can take; "-d.ddddddddddddddE-308" is the longest.
+  static constexpr size_t kNumberBound = 24;
+
   DataFileWriter() = default;
   DataFileWriter(const DataFileWriter&) = delete;
   DataFileWriter& operator=(const DataFileWriter&) = delete;
@@ -36,9 +39,20 @@ class DataFileWriter {
 
   // Creates the file, or empties an existing one, and keeps it open for writing.
   void OpenDataFile(const std::string& path);
-  // Appends one line of four items and CR LF.
-  void AppendRecord(const RecordItem& item1, const RecordItem& item2, const RecordItem& item3,
-                    const RecordItem& item4);
+  // Appends one line of four items and CR LF. Each item is a RecordItem or one of its types.
+  template <typename Item1, typename Item2, typename Item3, typename Item4>
+  void AppendRecord(const Item1& item1, const Item2& item2, const Item3& item3,
+                    const Item4& item4) {
+    char* out = BeginRecord(Bound(item1) + Bound(item2) + Bound(item3) + Bound(item4) + 5);
+    out = Put(out, item1);
+    *out++ = ',';
+    out = Put(out, item2);
+    *out++ = ',';
+    out = Put(out, item3);
+    *out++ = ',';
+    out = Put(out, item4);
+    EndRecord(out);
+  }
   // Hands every appended record to the operating system.
   void Flush();
   // Flushes and closes. Does nothing when no file is open.
@@ -53,6 +67,22 @@ class DataFileWriter {
   int32_t SavedRecords() const { return saved_records_; }
 
  private:
+  static constexpr size_t Bound(int16_t) { return kNumberBound; }
+  static constexpr size_t Bound(int32_t) { return kNumberBound; }
+  static constexpr size_t Bound(double) { return kNumberBound; }
+  static constexpr size_t Bound(std::string_view text) { return text.size() + 2; }
+  static size_t Bound(const RecordItem& item);
+  // Each writes an item's text at `out` and returns its end.
+  static char* Put(char* out, std::string_view text);
+  static char* Put(char* out, int16_t value);
+  static char* Put(char* out, int32_t value);
+  static char* Put(char* out, double value);
+  static char* Put(char* out, const RecordItem& item);
+  // Makes room for a record of at most `bound` characters at the end of the buffer.
+  char* BeginRecord(size_t bound);
+  // Ends the record whose text ends at `end` with CR LF and gives back the room not used.
+  void EndRecord(char* end);
+
   [[noreturn]] void Fail(const char* what, int error);
   void CutToSavedRecords() noexcept;
 

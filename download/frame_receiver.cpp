@@ -1,5 +1,7 @@
 #include "download/frame_receiver.h"
 
+#include <cstring>
+
 namespace rx {
 
 void FrameReceiver::Reset() {
@@ -10,18 +12,41 @@ void FrameReceiver::Reset() {
   FrameByteCount = 0;
 }
 
+bool FrameReceiver::WholeFrameAt(const uint8_t* start, size_t available) const {
+  return FrameBodyLength == kFrameLength - 1 && available >= kFrameLength &&
+         start[kFrameLength - 1] == kCr &&
+         std::memchr(start + 1, kEsc, kFrameLength - 2) == nullptr;
+}
+
 FrameReceiver::Result FrameReceiver::Feed(std::span<const uint8_t> chunk, FrameSink& sink) {
+  const uint8_t* const bytes = chunk.data();
+  const size_t size = chunk.size();
   auto hunt = [this](uint8_t byte) {
     if (byte == StartPattern[StartIndex]) {
       FrameByteCount = 0;
       RxState = 2;
     }
   };
-  for (const uint8_t byte : chunk) {
+  size_t at = 0;
+  while (at < size) {
     if (RxState == 0) {
-      hunt(byte);
+      const void* start = std::memchr(bytes + at, StartPattern[StartIndex], size - at);
+      if (start == nullptr) break;
+      at = static_cast<size_t>(static_cast<const uint8_t*>(start) - bytes);
+      // A whole frame with a good terminator and no ESC in its body goes in one step; any
+      // other goes byte by byte below.
+      if (WholeFrameAt(bytes + at, size - at)) {
+        std::memcpy(&FrameBuffer[1], bytes + at + 1, kFrameLength - 1);
+        FrameByteCount = FrameBodyLength;
+        sink.FrameToDigits(FrameBuffer, EscCount);
+        StartIndex = 1;
+        at += kFrameLength;
+        continue;
+      }
+      hunt(bytes[at++]);
       continue;
     }
+    const uint8_t byte = bytes[at++];
     ++FrameByteCount;
     FrameBuffer[FrameByteCount] = byte;
     if (FrameByteCount == FrameBodyLength) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -39,6 +40,11 @@ class FrameReceiver {
   int16_t FrameBodyLength = 15;
   int16_t FrameByteCount = 0;
   int16_t EscCount = 0;
+
+ private:
+  // A frame that starts at `start` lies whole in the `available` bytes, ends in CR and holds
+  // no ESC.
+  bool WholeFrameAt(const uint8_t* start, size_t available) const;
 };
 
 }  // namespace rx

@@ -1,5 +1,6 @@
 #include "download/reading_decoder.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <string_view>
@@ -13,6 +14,22 @@ bool IsDigit(int value) { return value >= 0 && value <= 9; }
 
 // Letters count on from 10: "A" (digit value 17) gives 10.
 int LetterAdjusted(int value) { return value > 9 ? value - 7 : value; }
+
+// 10 to the power `exponent`: from a table where the powers are exact doubles, which is what
+// pow gives for them too.
+double PowerOfTen(int exponent) {
+  static constexpr auto kExact = [] {
+    std::array<double, 23> powers{};
+    double p = 1;
+    for (double& power : powers) {
+      power = p;
+      p *= 10;
+    }
+    return powers;
+  }();
+  return exponent >= 0 && exponent < static_cast<int>(kExact.size()) ? kExact[exponent]
+                                                                       : std::pow(10.0, exponent);
+}
 
 }  // namespace
 
@@ -44,7 +61,7 @@ void ReadingDecoder::DecodeReading(int esc_count) {
       v = static_cast<double>(sum);
       const int decimal_code = D(9);
       if (decimal_code <= 6) {
-        v /= std::pow(10.0, decimal_code);
+        v /= PowerOfTen(decimal_code);
       } else if (decimal_code == 7) {
         v *= 10;
       } else if (decimal_code == 8) {
@@ -61,7 +78,7 @@ void ReadingDecoder::DecodeReading(int esc_count) {
     double v = kNoDigitsMarker;
     if (IsDigit(D(4))) {
       const int32_t sum = D(4) * 1000 + D(3) * 100 + D(2) * 10 + D(1);
-      v = sum / std::pow(10.0, D(9));
+      v = sum / PowerOfTen(D(9));
       if (D(14) == 1 || D(14) == 3) v = -v;
     }
     ReadingValue = v;

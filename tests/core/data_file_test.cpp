@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <vector>
 
 #include "support/fakes.h"
 
@@ -60,6 +66,55 @@ INSTANTIATE_TEST_SUITE_P(
                     DoubleCase{123456789012345678.0, "123456789012346000"},
                     DoubleCase{1e21, "1E+21"}, DoubleCase{-2.5e300, "-2.5E+300"},
                     DoubleCase{99999999.0 / 1e6, "99.999999"}, DoubleCase{0.1 + 0.2, "0.3"}));
+
+// The value rounded to 15 significant digits, the way the C library rounds.
+double RoundedTo15(double value) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.14e", value);
+  return std::strtod(text, nullptr);
+}
+
+// Every value the decoder can make, and doubles of every precision: the text is the value
+// rounded to 15 digits, in plain decimal inside the range and with no digit too many.
+TEST(DoubleText, IsTheValueRoundedToFifteenDigitsForEveryKindOfReading) {
+  std::mt19937_64 random(7731);
+  std::vector<double> values;
+  for (int i = 0; i < 20000; ++i) {
+    const int64_t sum = static_cast<int64_t>(random() % 2300000000);  // eight positions
+    const int scale = static_cast<int>(random() % 40);
+    values.push_back(static_cast<double>(sum) / std::pow(10.0, scale));
+    values.push_back(-static_cast<double>(sum % 230000) * std::pow(10.0, scale % 4));
+    values.push_back(static_cast<double>(random() % 1'000'000'000'000'000) / 1e3);
+    uint64_t bits = random();
+    double any;
+    std::memcpy(&any, &bits, sizeof any);
+    if (std::isfinite(any)) values.push_back(any);
+  }
+  for (double near : {1e15, 1e21, 1e-7, 0.1}) {
+    values.push_back(std::nextafter(near, 0.0));
+    values.push_back(std::nextafter(near, 1e300));
+  }
+  for (double value : values) {
+    std::string out;
+    AppendDouble(out, value);
+    double back = 0;
+    auto [end, ec] = std::from_chars(out.data(), out.data() + out.size(), back);
+    ASSERT_TRUE(ec == std::errc() && end == out.data() + out.size()) << out;
+    ASSERT_EQ(back, value == 0 ? 0.0 : RoundedTo15(value)) << out;
+    const std::string mantissa = out.substr(0, out.find('E'));
+    const size_t digits = std::count_if(mantissa.begin(), mantissa.end(), ::isdigit) -
+                          (mantissa.rfind("0.", 1) == 0 || mantissa.rfind("-0.", 1) == 0 ? 1 : 0);
+    const double magnitude = std::fabs(back);
+    const bool exponent = out.find('E') != std::string::npos;
+    ASSERT_EQ(exponent, magnitude != 0 && (magnitude < 1e-7 || magnitude >= 1e21)) << out;
+    if (exponent || mantissa.find('.') != std::string::npos) {
+      ASSERT_NE(mantissa.back(), '0') << out;  // no trailing zero after the point
+      ASSERT_LE(mantissa.size() - mantissa.find_first_not_of("-0."), 16u) << out;
+    } else {
+      ASSERT_LE(digits, 21u) << out;
+    }
+  }
+}
 
 TEST(DataFileWriter, ADownloadThatStoresNothingLeavesAnEmptyFile) {
   TempDir dir;
