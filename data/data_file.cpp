@@ -39,6 +39,30 @@ char* WriteDouble(char* out, double value) {
   if (!std::isfinite(value)) {
     return std::to_chars(out, out + kNumberBound, value).ptr;
   }
+  // A reading with up to seven decimals: m / 10^k for the fewest decimals k whose division
+  // gives back exactly this double. That decimal has at most 15 digits and lies within half a
+  // step of the double, so it is the value rounded to 15 digits.
+  constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+  const double magnitude = std::fabs(value);
+  if (magnitude >= 1e-7 && magnitude < 1e8) {
+    for (int k = 1; k < 8; ++k) {
+      const double scaled = std::nearbyint(magnitude * kPowers[k]);
+      if (scaled >= 1e15 || scaled / kPowers[k] != magnitude) continue;
+      if (value < 0) *out++ = '-';
+      char digits[16];
+      const int n =
+          static_cast<int>(std::to_chars(digits, digits + 16, static_cast<int64_t>(scaled)).ptr -
+                           digits);
+      if (n <= k) {
+        out = Append(out, "0.", 2);
+        out = std::fill_n(out, k - n, '0');
+        return Append(out, digits, n);
+      }
+      out = Append(out, digits, n - k);
+      *out++ = '.';
+      return Append(out, digits + n - k, k);
+    }
+  }
   // d.dddde±x: the shortest text that reads back as `value`. When it has at most 15
   // significant digits it is also the value rounded to 15 digits, since no two 15-digit
   // decimals lie within one step of a double of each other; otherwise round to 15 digits.

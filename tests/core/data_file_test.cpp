@@ -84,6 +84,7 @@ TEST(DoubleText, IsTheValueRoundedToFifteenDigitsForEveryKindOfReading) {
     const int scale = static_cast<int>(random() % 40);
     values.push_back(static_cast<double>(sum) / std::pow(10.0, scale));
     values.push_back(-static_cast<double>(sum % 230000) * std::pow(10.0, scale % 4));
+    values.push_back(-static_cast<double>(sum) / std::pow(10.0, scale % 10));
     values.push_back(static_cast<double>(random() % 1'000'000'000'000'000) / 1e3);
     uint64_t bits = random();
     double any;
@@ -104,6 +105,7 @@ TEST(DoubleText, IsTheValueRoundedToFifteenDigitsForEveryKindOfReading) {
     const std::string mantissa = out.substr(0, out.find('E'));
     const size_t digits = std::count_if(mantissa.begin(), mantissa.end(), ::isdigit) -
                           (mantissa.rfind("0.", 1) == 0 || mantissa.rfind("-0.", 1) == 0 ? 1 : 0);
+    ASSERT_TRUE(std::isdigit(mantissa[mantissa[0] == '-'])) << out;  // "0.5", never ".5"
     const double magnitude = std::fabs(back);
     const bool exponent = out.find('E') != std::string::npos;
     ASSERT_EQ(exponent, magnitude != 0 && (magnitude < 1e-7 || magnitude >= 1e21)) << out;
