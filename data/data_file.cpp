@@ -182,6 +182,8 @@ void DataFileWriter::OpenDataFile(const std::string& path) {
     const int error = errno;
     throw DataFileError("Cannot create data file " + path_ + ": " + Reason(error));
   }
+  // Records are gathered in buffer_ already: each Flush is then one write to the system.
+  std::setvbuf(file_, nullptr, _IONBF, 0);
 }
 
 void DataFileWriter::Flush() {

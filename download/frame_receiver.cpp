@@ -13,9 +13,11 @@ void FrameReceiver::Reset() {
 }
 
 bool FrameReceiver::WholeFrameAt(const uint8_t* start, size_t available) const {
-  return FrameBodyLength == kFrameLength - 1 && available >= kFrameLength &&
-         start[kFrameLength - 1] == kCr &&
-         std::memchr(start + 1, kEsc, kFrameLength - 2) == nullptr;
+  if (FrameBodyLength != kFrameLength - 1 || available < kFrameLength) return false;
+  if (start[kFrameLength - 1] != kCr) return false;
+  bool esc = false;
+  for (int i = 1; i < kFrameLength - 1; ++i) esc |= start[i] == kEsc;
+  return !esc;
 }
 
 FrameReceiver::Result FrameReceiver::Feed(std::span<const uint8_t> chunk, FrameSink& sink) {
@@ -30,9 +32,12 @@ FrameReceiver::Result FrameReceiver::Feed(std::span<const uint8_t> chunk, FrameS
   size_t at = 0;
   while (at < size) {
     if (RxState == 0) {
-      const void* start = std::memchr(bytes + at, StartPattern[StartIndex], size - at);
-      if (start == nullptr) break;
-      at = static_cast<size_t>(static_cast<const uint8_t*>(start) - bytes);
+      const uint8_t start_byte = StartPattern[StartIndex];
+      if (bytes[at] != start_byte) {  // noise between frames
+        const void* start = std::memchr(bytes + at, start_byte, size - at);
+        if (start == nullptr) break;
+        at = static_cast<size_t>(static_cast<const uint8_t*>(start) - bytes);
+      }
       // A whole frame with a good terminator and no ESC in its body goes in one step; any
       // other goes byte by byte below.
       if (WholeFrameAt(bytes + at, size - at)) {
