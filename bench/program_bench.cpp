@@ -12,6 +12,7 @@
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
@@ -123,6 +124,34 @@ class Pty {
   std::string slave_name_;
 };
 
+// The moment a file that is open for writing is closed: for the data file, the moment the
+// download has stored its last record.
+class CloseWatcher {
+ public:
+  explicit CloseWatcher(const fs::path& file) : fd_(inotify_init1(IN_CLOEXEC)) {
+    if (fd_ < 0 || inotify_add_watch(fd_, file.c_str(), IN_CLOSE_WRITE) < 0) {
+      throw std::runtime_error("cannot watch " + file.string());
+    }
+    thread_ = std::thread([this] {
+      pollfd p{fd_, POLLIN, 0};
+      if (poll(&p, 1, 60'000) == 1) closed_ = Clock::now();
+    });
+  }
+  ~CloseWatcher() {
+    if (thread_.joinable()) thread_.join();
+    close(fd_);
+  }
+  std::optional<Clock::time_point> Closed() {
+    thread_.join();
+    return closed_;
+  }
+
+ private:
+  int fd_;
+  std::optional<Clock::time_point> closed_;
+  std::thread thread_;
+};
+
 // CPU seconds used by all threads of `pid` so far.
 double CpuSeconds(int pid) {
   std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
@@ -173,6 +202,7 @@ class ProgramBench {
 
   struct Download {
     double seconds;       // first byte written to the final box
+    double stored_seconds;  // first byte written to the data file closed with every record
     double last_byte_ms;  // last byte written to the final box
     double cpu_percent;   // of one core, while the bytes arrived
   };
@@ -191,6 +221,7 @@ class ProgramBench {
     if (!test::Eventually([&] { return pty.OpenedAt9600(); }, 10s)) {
       throw std::runtime_error("the program did not open the port\n" + program_->Output());
     }
+    CloseWatcher stored(folder_ / "bench.dat");
     const double cpu_before = CpuSeconds(program_->Pid());
     const auto first = Clock::now();
     auto next = first;
@@ -205,7 +236,10 @@ class ProgramBench {
     const double cpu_during = CpuSeconds(program_->Pid()) - cpu_before;
     const auto box = watcher_.NextMap(60s);
     if (!box) throw std::runtime_error("no final box\n" + program_->Output());
-    Download d{std::chrono::duration<double>(*box - first).count(), Ms(*box - last),
+    const auto closed = stored.Closed();
+    if (!closed) throw std::runtime_error("the data file was not closed");
+    Download d{std::chrono::duration<double>(*box - first).count(),
+               std::chrono::duration<double>(*closed - first).count(), Ms(*box - last),
                100.0 * cpu_during / std::chrono::duration<double>(last - first).count()};
     const std::string file = test::ReadBytes((folder_ / "bench.dat").string());
     records_ = static_cast<int>(std::count(file.begin(), file.end(), '\n'));
@@ -325,13 +359,14 @@ int main(int argc, char** argv) {
     std::vector<double> cats;
     for (int i = 0; i < 5; ++i) cats.push_back(bench.CatSeconds(fast_stream));
     const double cat = Median(cats);
-    figures.push_back({"--fast download, " + std::to_string(frames) + " frames, to final box",
-                       fast.seconds, "s", ""});
+    figures.push_back({"--fast download, " + std::to_string(frames) + " frames: all stored",
+                       1e3 * fast.stored_seconds, "ms", ""});
     figures.push_back({"  frames stored", static_cast<double>(bench.Records()), "", ""});
-    figures.push_back({"  program throughput", mb / fast.seconds, "MB/s", ""});
+    figures.push_back({"  program throughput", mb / fast.stored_seconds, "MB/s", ""});
     figures.push_back({"  cat through a pseudo-terminal (median of 5)", mb / cat, "MB/s", ""});
-    figures.push_back({"  program / cat", 100.0 * cat / fast.seconds, "%", ">= 50"});
-    figures.push_back({"  frames/s vs the line's 60", frames / fast.seconds / 60.0, "x", ""});
+    figures.push_back({"  program / cat", 100.0 * cat / fast.stored_seconds, "%", ">= 50"});
+    figures.push_back({"  frames/s vs the line's 60", frames / fast.stored_seconds / 60.0, "x", ""});
+    figures.push_back({"  first byte to the final box", 1e3 * fast.seconds, "ms", ""});
 
     const int line_frames = static_cast<int>(line_rate_seconds * 60);
     const std::string line_stream = rx::bench::MeterStream(line_frames);

@@ -1,5 +1,9 @@
 #include "download/qt/qt_serial_control.h"
 
+#ifndef _WIN32
+#include <termios.h>
+#endif
+
 #include <QFile>
 #include <QMetaObject>
 #include <QScopedValueRollback>
@@ -11,6 +15,11 @@
 
 namespace rx {
 namespace {
+
+// The meter's frame: while a transfer streams in, the event loop wakes when one is whole.
+constexpr int kFrameBytes = 16;
+// Longer than a frame takes at 9600 baud (17 ms), so that it passes only when the line pauses.
+constexpr int kQuietMs = 25;
 
 QSerialPort::Parity ToQt(char parity) {
   switch (parity) {
@@ -56,6 +65,9 @@ QtSerialControl::QtSerialControl(std::string program_folder, QObject* parent)
   port_.setFlowControl(QSerialPort::NoFlowControl);
   connect(&port_, &QSerialPort::readyRead, this, &QtSerialControl::OnReadyRead);
   connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialControl::OnError);
+  quiet_.setSingleShot(true);
+  quiet_.setInterval(kQuietMs);
+  connect(&quiet_, &QTimer::timeout, this, &QtSerialControl::OnQuiet);
 }
 
 void QtSerialControl::SetCommPort(int16_t port) { comm_port_ = port; }
@@ -71,6 +83,7 @@ void QtSerialControl::SetPortOpen(bool open) {
   }
   port_.close();
   lost_ = false;
+  StopStreaming();
   deferred_.clear();
 }
 
@@ -96,6 +109,8 @@ void QtSerialControl::Open() {
   modem_line(port_.setRequestToSend(false));
   port_.clearError();
   lost_ = false;
+  StopStreaming();
+  wake_on_ = 0;  // as Qt sets the line up
   waiting_seen_ = 0;
 }
 
@@ -114,6 +129,11 @@ void QtSerialControl::SetSettings(const std::string& settings) {
                                    : port_.errorString().toStdString();
     port_.clearError();
     throw SerialError("Cannot set " + Name() + " to \"" + settings + "\": " + reason);
+  }
+  if (port_.isOpen()) {  // Qt has just written its own line settings, which wake on any byte
+    const int wanted = wake_on_;
+    wake_on_ = 0;
+    WakeOn(wanted);
   }
 }
 
@@ -137,14 +157,53 @@ void QtSerialControl::SetRThreshold(int16_t threshold) {
 std::vector<uint8_t> QtSerialControl::Input() {
   if (!port_.isOpen()) throw SerialError("Cannot read " + Name() + ": the port is not open");
   const QByteArray bytes = input_len_ == 0 ? port_.readAll() : port_.read(input_len_);
-  waiting_seen_ = port_.bytesAvailable();
+  waiting_seen_ = buffered_after_ = port_.bytesAvailable();
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 int16_t QtSerialControl::CommEvent() const { return event_; }
 
 void QtSerialControl::OnReadyRead() {
+  // The bytes Qt has just taken from the driver; a stream starts with the first after a pause.
+  const qint64 pulled = port_.bytesAvailable() - buffered_after_;
+  streamed_ = streaming_ ? streamed_ + pulled : pulled;
+  streaming_ = true;
+  quiet_.start();
   if (ReceiveDue()) Raise(kComEvReceive);
+  buffered_after_ = port_.bytesAvailable();
+  // Wake when the frame that the bytes so far leave open is whole, had they all been frames.
+  if (streaming_ && port_.isOpen()) {
+    WakeOn(kFrameBytes - static_cast<int>(streamed_ % kFrameBytes));
+  }
+}
+
+void QtSerialControl::OnQuiet() {
+  if (!streaming_ || !port_.isOpen()) return;
+  streaming_ = false;
+  WakeOn(0);  // the bytes of a frame that is not yet whole wake the loop now
+}
+
+void QtSerialControl::StopStreaming() {
+  streaming_ = false;
+  streamed_ = 0;
+  buffered_after_ = 0;
+  quiet_.stop();
+}
+
+void QtSerialControl::WakeOn(int bytes) {
+  if (bytes == wake_on_) return;
+  wake_on_ = bytes;
+#ifndef _WIN32
+  // The terminal driver reports a port readable once this many bytes wait (VMIN with VTIME 0);
+  // reads still return every waiting byte. Qt leaves both at 0.
+  termios line{};
+  if (::tcgetattr(port_.handle(), &line) != 0) return;
+  line.c_cc[VMIN] = static_cast<cc_t>(bytes);
+  line.c_cc[VTIME] = 0;
+  ::tcsetattr(port_.handle(), TCSANOW, &line);
+#else
+  (void)bytes;
+#endif
 }
 
 void QtSerialControl::OnError(QSerialPort::SerialPortError error) {
@@ -161,6 +220,7 @@ void QtSerialControl::OnPortLost() {
   if (!lost_) return;  // closed in the meantime
   port_.close();
   lost_ = false;
+  StopStreaming();
   deferred_.clear();
   Raise(kComEventPortLost);
 }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QSerialPort>
+#include <QTimer>
 #include <deque>
 #include <string>
 
@@ -17,6 +18,11 @@ namespace rx {
 // meter cables draw their power from it) and RTS deasserted. A device that has no modem lines,
 // such as a pseudo-terminal, is used without them. A device that fails while open (unplugged)
 // is closed and raises kComEventPortLost.
+//
+// While bytes stream in, the event loop wakes when the bytes waiting complete a frame (counted
+// from the first byte after a pause) rather than for every few bytes the driver hands over;
+// when the line has been quiet for a moment, any byte wakes it again. This keeps the program's share of the processor small at the
+// line's rate, and costs at most that moment at the end of a transfer.
 class QtSerialControl : public QObject, public SerialControl {
   Q_OBJECT
 
@@ -35,11 +41,18 @@ class QtSerialControl : public QObject, public SerialControl {
   std::vector<uint8_t> Input() override;
   int16_t CommEvent() const override;
 
+  // How long the line must be quiet before any byte wakes the event loop again.
+  void SetQuietInterval(int ms) { quiet_.setInterval(ms); }
+
  private:
   void Open();
   void OnReadyRead();
   void OnError(QSerialPort::SerialPortError error);
   void OnPortLost();
+  void OnQuiet();
+  void StopStreaming();
+  // Sets how many waiting bytes make the port readable to the event loop (0: any byte).
+  void WakeOn(int bytes);
   bool ReceiveDue() const;
   void Raise(int16_t event);
   void RaiseDeferred();
@@ -54,6 +67,11 @@ class QtSerialControl : public QObject, public SerialControl {
   bool opening_ = false;     // errors raised by our own set-up calls are reported by them
   bool lost_ = false;        // the port has failed; its close is on the way
   bool handling_ = false;    // an OnComm handler is running
+  bool streaming_ = false;     // bytes are arriving: wake only when a frame is whole
+  qint64 streamed_ = 0;        // bytes taken from the driver since the stream began
+  qint64 buffered_after_ = 0;  // bytes in Qt's buffer after we last took some
+  int wake_on_ = 0;            // waiting bytes that make the port readable; 0: any
+  QTimer quiet_;               // the line has been quiet: wake for any byte again
   qint64 waiting_seen_ = 0;  // bytes waiting when the handler last looked
   std::deque<int16_t> deferred_;
 };

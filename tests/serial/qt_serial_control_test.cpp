@@ -123,6 +123,25 @@ TEST_F(QtSerialControlTest, ReceivedBytesArriveAsReceiveEventsCarryingEveryWaiti
   }
 }
 
+TEST_F(QtSerialControlTest, WhileBytesStreamInTheNextEventComesWhenAFrameIsWhole) {
+  control.SetQuietInterval(60'000);  // the line never counts as quiet in this test
+  OpenForTheMeter();
+  pty.Write("\x02" "402");
+  ASSERT_TRUE(RunEventsUntil([&] { return events.size() == 1; }));
+  pty.Write("3120");
+  RunEventsFor(50);
+  EXPECT_EQ(events.size(), 1u) << "the frame begun is not whole yet";
+  pty.Write("7093015\r");
+  ASSERT_TRUE(RunEventsUntil([&] { return events.size() == 2; }));
+  EXPECT_EQ(events[1].bytes, "31207093015\r");
+  pty.Write("\x02" "41030200");
+  RunEventsFor(50);
+  EXPECT_EQ(events.size(), 2u);
+  pty.Write("012345\r" "\x02");
+  ASSERT_TRUE(RunEventsUntil([&] { return events.size() == 3; }));
+  EXPECT_EQ(events[2].bytes, "\x02" "41030200012345\r" "\x02");
+}
+
 TEST_F(QtSerialControlTest, InputLenLimitsWhatOneInputReturns) {
   control.SetOnComm(nullptr);
   OpenForTheMeter();
