@@ -52,6 +52,7 @@ fuzz: deps $(ASAN_BUILD)/CMakeCache.txt
 # program on a virtual display (start-up, downloads through a pseudo-terminal, View Data).
 bench: build
 	$(BUILD)/bin/rx_bench --benchmark_min_time=1
+	$(BUILD)/bin/serial_download_bench
 	$(BUILD)/bin/program_bench
 	$(BUILD)/bin/view_data_bench
 

@@ -32,6 +32,7 @@
 #include "e2e/child_process.h"
 #include "e2e/virtual_desktop.h"
 #include "meter_stream.h"
+#include "pty_copy.h"
 #include "support/fakes.h"
 
 namespace rx::bench {
@@ -80,48 +81,6 @@ class MapWatcher {
 
  private:
   Display* x_;
-};
-
-// A pseudo-terminal in raw mode at a speed the program does not use, so that its opening of
-// the port shows as the speed changing to 9600.
-class Pty {
- public:
-  Pty() {
-    termios line{};
-    cfmakeraw(&line);
-    cfsetspeed(&line, B115200);
-    char name[256];
-    if (openpty(&master_, &slave_, name, &line, nullptr) != 0) throw std::runtime_error("openpty");
-    slave_name_ = name;
-  }
-  ~Pty() {
-    if (master_ >= 0) close(master_);
-    close(slave_);
-  }
-  const std::string& SlaveName() const { return slave_name_; }
-  int Master() const { return master_; }
-
-  bool OpenedAt9600() const {
-    termios line{};
-    return tcgetattr(slave_, &line) == 0 && cfgetispeed(&line) == B9600;
-  }
-
-  void WriteAll(const char* data, size_t size) const {
-    while (size > 0) {
-      const ssize_t n = write(master_, data, size);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throw std::runtime_error(std::string("write to the pseudo-terminal: ") + strerror(errno));
-      }
-      data += n;
-      size -= static_cast<size_t>(n);
-    }
-  }
-
- private:
-  int master_ = -1;
-  int slave_ = -1;
-  std::string slave_name_;
 };
 
 // The moment a file that is open for writing is closed: for the data file, the moment the
@@ -250,24 +209,6 @@ class ProgramBench {
     return d;
   }
 
-  // The same bytes through a pseudo-terminal with `cat` writing them to the slave side.
-  double CatSeconds(const std::string& stream) {
-    Pty pty;
-    const std::string bytes_file = dir_.File("stream.bin");
-    test::WriteBytes(bytes_file, stream);
-    std::vector<char> buffer(1 << 16);
-    const auto start = Clock::now();
-    test::ChildProcess cat({"/bin/sh", "-c", "exec cat '" + bytes_file + "' > " + pty.SlaveName()},
-                           dir_.File("cat.log"));
-    size_t got = 0;
-    while (got < stream.size()) {
-      const ssize_t n = read(pty.Master(), buffer.data(), buffer.size());
-      if (n <= 0) throw std::runtime_error("reading the pseudo-terminal failed");
-      got += static_cast<size_t>(n);
-    }
-    return std::chrono::duration<double>(Clock::now() - start).count();
-  }
-
   int Records() const { return records_; }
 
  private:
@@ -318,11 +259,6 @@ class ProgramBench {
   int records_ = 0;
 };
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 }  // namespace
 }  // namespace rx::bench
 
@@ -357,7 +293,7 @@ int main(int argc, char** argv) {
     const auto fast = bench.Run(fast_stream, 4096, {});
     const double mb = static_cast<double>(fast_stream.size()) / 1e6;
     std::vector<double> cats;
-    for (int i = 0; i < 5; ++i) cats.push_back(bench.CatSeconds(fast_stream));
+    for (int i = 0; i < 5; ++i) cats.push_back(CatSeconds(fast_stream));
     const double cat = Median(cats);
     figures.push_back({"--fast download, " + std::to_string(frames) + " frames: all stored",
                        1e3 * fast.stored_seconds, "ms", ""});

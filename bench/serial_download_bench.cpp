@@ -5,12 +5,7 @@
 //
 // Usage: serial_download_bench [--frames N] [--runs R]
 
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,9 +13,11 @@
 #include <thread>
 #include <vector>
 
+#include "app/steady_tick_clock.h"
 #include "download/meter_download.h"
 #include "download/qt/qt_serial_control.h"
 #include "meter_stream.h"
+#include "pty_copy.h"
 #include "support/fakes.h"
 
 namespace rx::bench {
@@ -28,15 +25,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
-
-class SteadyClock : public TickClock {
- public:
-  uint32_t GetTickCount() override {
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     Clock::now().time_since_epoch())
-                                     .count());
-  }
-};
 
 // Passes every call on, counting the receive events and the bytes they carry.
 class CountingSerial : public SerialControl {
@@ -67,29 +55,6 @@ class CountingSerial : public SerialControl {
   SerialControl& inner_;
 };
 
-struct PtyPair {
-  PtyPair() {
-    termios line{};
-    cfmakeraw(&line);
-    char name[256];
-    if (openpty(&master, &slave, name, &line, nullptr) != 0) throw std::runtime_error("openpty");
-    slave_name = name;
-  }
-  ~PtyPair() {
-    close(master);
-    close(slave);
-  }
-  void WriteAll(const std::string& bytes) const {
-    for (size_t at = 0; at < bytes.size();) {
-      const ssize_t n = write(master, bytes.data() + at, std::min<size_t>(4096, bytes.size() - at));
-      if (n < 0 && errno != EINTR) throw std::runtime_error("write to the pseudo-terminal");
-      if (n > 0) at += static_cast<size_t>(n);
-    }
-  }
-  int master = -1, slave = -1;
-  std::string slave_name;
-};
-
 struct Result {
   double seconds;
   int inputs;
@@ -99,53 +64,27 @@ struct Result {
 
 Result Download(const std::string& stream) {
   test::TempDir dir;
-  PtyPair pty;
+  Pty pty;
   fs::create_directories(dir.Path() / "ports");
-  fs::create_symlink(pty.slave_name, dir.Path() / "ports" / "com1");
+  fs::create_symlink(pty.SlaveName(), dir.Path() / "ports" / "com1");
   QtSerialControl qt_serial(dir.Path().string());
   CountingSerial serial(qt_serial);
   test::RecordingWindow window;
   test::RecordingMessageBox boxes;
-  SteadyClock clock;
+  SteadyTickClock clock;
   UnitNames names;
   for (int i = 0; i < UnitNames::kEntries; ++i) names.Store(i, "V");
   MeterDownload download(serial, window, boxes, clock, names);
   download.ClearStartTick();
   if (!download.ReadDataLogger_2(dir.File("bench.dat"), 1)) throw std::runtime_error("no start");
   const auto start = Clock::now();
-  std::thread meter([&] { pty.WriteAll(stream); });
+  std::thread meter([&] { pty.WriteAll(stream.data(), stream.size(), 4096); });
   while (!download.fgTransferOK() && boxes.shown.empty()) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   meter.join();
   return {seconds, serial.inputs, serial.largest, download.datano()};
-}
-
-double CatSeconds(const std::string& stream) {
-  test::TempDir dir;
-  PtyPair pty;
-  const std::string file = dir.File("stream.bin");
-  test::WriteBytes(file, stream);
-  const auto start = Clock::now();
-  std::thread cat([&] {
-    std::string command = "cat '" + file + "' > " + pty.slave_name;
-    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "cat failed\n");
-  });
-  std::vector<char> buffer(1 << 16);
-  for (size_t got = 0; got < stream.size();) {
-    const ssize_t n = read(pty.master, buffer.data(), buffer.size());
-    if (n <= 0) throw std::runtime_error("reading the pseudo-terminal");
-    got += static_cast<size_t>(n);
-  }
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  cat.join();
-  return seconds;
-}
-
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  return v[v.size() / 2];
 }
 
 }  // namespace
