@@ -312,11 +312,15 @@ int main(int argc, char** argv) {
     figures.push_back({"line-rate download, " + std::to_string(line_frames) + " frames in " +
                            std::to_string(line_chunk) + "-byte reads: CPU",
                        line.cpu_percent, "% of a core", "< 1"});
+    // Odd and even numbers of frames: the last frame may end a pair of frames or not.
     std::vector<double> last_byte{line.last_byte_ms};
-    for (int i = 0; i < 4; ++i) {
-      last_byte.push_back(bench.Run(rx::bench::MeterStream(60), line_chunk, line_gap).last_byte_ms);
+    for (int i = 0; i < 6; ++i) {
+      const std::string stream = rx::bench::MeterStream(60 + i % 2);
+      last_byte.push_back(bench.Run(stream, line_chunk, line_gap).last_byte_ms);
     }
-    figures.push_back({"last byte to final box (median of 5)", Median(last_byte), "ms", "< 50"});
+    figures.push_back({"last byte to final box (median of 7)", Median(last_byte), "ms", "< 50"});
+    figures.push_back({"  slowest of the 7", *std::max_element(last_byte.begin(), last_byte.end()),
+                       "ms", "< 50"});
 
     for (const Figure& f : figures) {
       std::printf("%-58s %10.2f %-12s %s\n", f.name.c_str(), f.value, f.unit.c_str(),

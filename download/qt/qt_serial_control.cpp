@@ -16,10 +16,12 @@
 namespace rx {
 namespace {
 
-// The meter's frame: while a transfer streams in, the event loop wakes when one is whole.
-constexpr int kFrameBytes = 16;
-// Longer than a frame takes at 9600 baud (17 ms), so that it passes only when the line pauses.
-constexpr int kQuietMs = 25;
+// While a transfer streams in, the event loop wakes when the bytes taken since the port opened
+// reach a whole number of pairs of the meter's 16-byte frames.
+constexpr int kWakeBytes = 32;
+// Longer than a pair of frames takes at 9600 baud (33 ms), so that it passes only when the line
+// pauses; the last frame of a transfer then waits at most 40 - 17 = 23 ms after its last byte.
+constexpr int kQuietMs = 40;
 
 QSerialPort::Parity ToQt(char parity) {
   switch (parity) {
@@ -164,23 +166,20 @@ std::vector<uint8_t> QtSerialControl::Input() {
 int16_t QtSerialControl::CommEvent() const { return event_; }
 
 void QtSerialControl::OnReadyRead() {
-  // The bytes Qt has just taken from the driver; a stream starts with the first after a pause.
-  const qint64 pulled = port_.bytesAvailable() - buffered_after_;
-  streamed_ = streaming_ ? streamed_ + pulled : pulled;
+  streamed_ += port_.bytesAvailable() - buffered_after_;  // what Qt has just taken
   streaming_ = true;
   quiet_.start();
   if (ReceiveDue()) Raise(kComEvReceive);
   buffered_after_ = port_.bytesAvailable();
-  // Wake when the frame that the bytes so far leave open is whole, had they all been frames.
-  if (streaming_ && port_.isOpen()) {
-    WakeOn(kFrameBytes - static_cast<int>(streamed_ % kFrameBytes));
-  }
+  // Wake when the pair of frames that the bytes so far leave open is whole, had they all been
+  // frames.
+  if (streaming_ && port_.isOpen()) WakeOn(kWakeBytes - static_cast<int>(streamed_ % kWakeBytes));
 }
 
 void QtSerialControl::OnQuiet() {
   if (!streaming_ || !port_.isOpen()) return;
   streaming_ = false;
-  WakeOn(0);  // the bytes of a frame that is not yet whole wake the loop now
+  WakeOn(0);  // bytes that do not complete a pair of frames wake the loop now
 }
 
 void QtSerialControl::StopStreaming() {

@@ -19,8 +19,8 @@ namespace rx {
 // such as a pseudo-terminal, is used without them. A device that fails while open (unplugged)
 // is closed and raises kComEventPortLost.
 //
-// While bytes stream in, the event loop wakes when the bytes waiting complete a frame (counted
-// from the first byte after a pause) rather than for every few bytes the driver hands over;
+// While bytes stream in, the event loop wakes when the bytes waiting complete a pair of frames
+// (counted from the port's opening) rather than for every few bytes the driver hands over;
 // when the line has been quiet for a moment, any byte wakes it again. This keeps the program's share of the processor small at the
 // line's rate, and costs at most that moment at the end of a transfer.
 class QtSerialControl : public QObject, public SerialControl {
@@ -68,7 +68,7 @@ class QtSerialControl : public QObject, public SerialControl {
   bool lost_ = false;        // the port has failed; its close is on the way
   bool handling_ = false;    // an OnComm handler is running
   bool streaming_ = false;     // bytes are arriving: wake only when a frame is whole
-  qint64 streamed_ = 0;        // bytes taken from the driver since the stream began
+  qint64 streamed_ = 0;        // bytes taken from the driver since the port opened
   qint64 buffered_after_ = 0;  // bytes in Qt's buffer after we last took some
   int wake_on_ = 0;            // waiting bytes that make the port readable; 0: any
   QTimer quiet_;               // the line has been quiet: wake for any byte again

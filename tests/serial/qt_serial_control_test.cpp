@@ -123,23 +123,24 @@ TEST_F(QtSerialControlTest, ReceivedBytesArriveAsReceiveEventsCarryingEveryWaiti
   }
 }
 
-TEST_F(QtSerialControlTest, WhileBytesStreamInTheNextEventComesWhenAFrameIsWhole) {
+TEST_F(QtSerialControlTest, WhileBytesStreamInTheNextEventComesWhenAPairOfFramesIsWhole) {
   control.SetQuietInterval(60'000);  // the line never counts as quiet in this test
   OpenForTheMeter();
-  pty.Write("\x02" "402");
+  const std::string time = "\x02" "40231207093015\r", reading = "\x02" "41030200012345\r";
+  pty.Write(time.substr(0, 4));
   ASSERT_TRUE(RunEventsUntil([&] { return events.size() == 1; }));
-  pty.Write("3120");
+  pty.Write(time.substr(4));
   RunEventsFor(50);
-  EXPECT_EQ(events.size(), 1u) << "the frame begun is not whole yet";
-  pty.Write("7093015\r");
+  EXPECT_EQ(events.size(), 1u) << "the second frame has not begun";
+  pty.Write(reading);
   ASSERT_TRUE(RunEventsUntil([&] { return events.size() == 2; }));
-  EXPECT_EQ(events[1].bytes, "31207093015\r");
-  pty.Write("\x02" "41030200");
+  EXPECT_EQ(events[1].bytes, time.substr(4) + reading);
+  pty.Write(reading + reading.substr(0, 15));
   RunEventsFor(50);
-  EXPECT_EQ(events.size(), 2u);
-  pty.Write("012345\r" "\x02");
+  EXPECT_EQ(events.size(), 2u) << "one byte short of a pair";
+  pty.Write("\r");
   ASSERT_TRUE(RunEventsUntil([&] { return events.size() == 3; }));
-  EXPECT_EQ(events[2].bytes, "\x02" "41030200012345\r" "\x02");
+  EXPECT_EQ(events[2].bytes, reading + reading);
 }
 
 TEST_F(QtSerialControlTest, InputLenLimitsWhatOneInputReturns) {
