@@ -1,5 +1,7 @@
 #include "data/data_file.h"
 
+#include "data/readings.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -333,7 +335,9 @@ std::vector<StoredRecord> ParseDataFile(std::string_view bytes, int32_t count,
   return records;
 }
 
-std::vector<StoredRecord> ReadDataFile(const std::string& path, int32_t count) {
+namespace {
+
+std::string ReadFileBytes(const std::string& path) {
   errno = 0;
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
@@ -346,7 +350,25 @@ std::vector<StoredRecord> ReadDataFile(const std::string& path, int32_t count) {
   int error = std::ferror(file) ? (errno ? errno : EIO) : 0;
   std::fclose(file);
   if (error != 0) throw DataFileError("Cannot read data file " + path + ": " + Reason(error));
-  return ParseDataFile(bytes, count, path);
+  return bytes;
+}
+
+}  // namespace
+
+std::vector<StoredRecord> ReadDataFile(const std::string& path, int32_t count) {
+  return ParseDataFile(ReadFileBytes(path), count, path);
+}
+
+DataFileContents ParseWholeDataFile(std::string_view bytes, const std::string& path) {
+  DataFileContents contents;
+  contents.encoding = DetectEncoding(bytes);
+  RecordParser parser(bytes, path);
+  while (!parser.AtEnd()) contents.records.push_back(parser.Next());
+  return contents;
+}
+
+DataFileContents ReadWholeDataFile(const std::string& path) {
+  return ParseWholeDataFile(ReadFileBytes(path), path);
 }
 
 }  // namespace rx
