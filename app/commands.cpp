@@ -3,6 +3,7 @@
 #include "app/file_exists.h"
 #include "data/data_file.h"
 #include "data/data_viewer.h"
+#include "data/readings.h"
 
 namespace rx {
 
@@ -51,6 +52,7 @@ void Commands::Start() {
   form_.SetReceivingVisible(true);
   form_.SetRecordCount("0");
   grid_.Clear();
+  shown_ = {};
   download_.ClearStartTick();
   const int16_t port = static_cast<int16_t>(form_.PortListIndex() + 1);
   if (!download_.ReadDataLogger_2(df_, port)) {
@@ -62,9 +64,22 @@ void Commands::Start() {
 
 void Commands::ShowData() {
   try {
-    ViewData(grid_, df_, download_.datano());
+    std::vector<StoredRecord> records = ViewData(grid_, df_, download_.datano());
+    shown_ = {df_, std::move(records), unit_encoding_};
   } catch (const DataFileError& e) {
     messages_.Inform(e.what());
+  }
+}
+
+bool Commands::OpenDataFile(const std::string& path) {
+  try {
+    DataFileContents contents = ReadWholeDataFile(path);
+    ShowRecords(grid_, contents.records);
+    shown_ = {path, std::move(contents.records), contents.encoding};
+    return true;
+  } catch (const DataFileError& e) {
+    messages_.Inform(e.what());
+    return false;
   }
 }
 

@@ -2,9 +2,12 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/form_controls.h"
+#include "data/data_file.h"
 #include "data/grid_table.h"
+#include "data/text_encoding.h"
 #include "download/message_box.h"
 #include "download/meter_download.h"
 
@@ -15,6 +18,13 @@ inline constexpr char kPathSeparator = '\\';
 #else
 inline constexpr char kPathSeparator = '/';
 #endif
+
+// The records the grid shows, and the data file they were read from.
+struct ShownRecords {
+  std::string path;
+  std::vector<StoredRecord> records;
+  TextEncoding encoding = TextEncoding::kCp1252;
+};
 
 // The command buttons Start, View Data and Exit, and the data file name box behind them.
 class Commands {
@@ -40,6 +50,17 @@ class Commands {
 
   const std::string& df() const { return df_; }
 
+  // Shows every record of the data file at `path` in the grid as View Data lays them out, and
+  // changes nothing else: not df, not the count, not a running download. A file that cannot be
+  // read, or is not a data file, is reported and leaves the grid as it was. True when shown.
+  bool OpenDataFile(const std::string& path);
+
+  // What the grid shows; no records after Start has emptied it.
+  const ShownRecords& Shown() const { return shown_; }
+
+  // The encoding of the unit table, and so of the unit names that downloads store.
+  void SetUnitEncoding(TextEncoding encoding) { unit_encoding_ = encoding; }
+
  private:
   void Start();
   void ShowData();
@@ -50,6 +71,8 @@ class Commands {
   MessageBox& messages_;
   std::string program_folder_;
   std::string df_;
+  ShownRecords shown_;
+  TextEncoding unit_encoding_ = TextEncoding::kCp1252;
 };
 
 }  // namespace rx

@@ -16,6 +16,7 @@
 #include "app/flex_grid_view.h"
 #include "app/indicator_shape.h"
 #include "app/port_list.h"
+#include "app/readings_menu.h"
 
 namespace rx {
 namespace {
@@ -94,6 +95,8 @@ Form2::Form2(SerialControl& serial, MessageBox& messages, TickClock& clock, Prog
   SetTabOrder();
   command1_[0]->setFocus();
   Form_Load(*this, commands_, unit_names_, messages, program_, today);
+  file_dialogs_.SetParent(this);
+  grid_menu_ = new ReadingsMenu(*fgrid1_, commands_, messages, file_dialogs_);
 }
 
 Form2::~Form2() {

@@ -5,6 +5,7 @@
 
 #include "app/commands.h"
 #include "app/form_controls.h"
+#include "app/qt_file_dialogs.h"
 #include "app/start_up.h"
 #include "data/grid_table.h"
 #include "download/message_box.h"
@@ -24,6 +25,7 @@ namespace rx {
 
 class FlexGridView;
 class IndicatorShape;
+class ReadingsMenu;
 
 // The program's one window. It lays out the controls and passes their events on: start-up to
 // Form_Load, the buttons and the file name box to Commands, the timer and the serial control to
@@ -50,6 +52,8 @@ class Form2 final : public QWidget, public FormControls {
   const UnitNames& Units() const { return unit_names_; }
   const GridTable& Grid() const { return grid_; }
   QTimer& Timer1() { return *timer1_; }
+  // The grid's context menu: plot, export, open an earlier data file.
+  ReadingsMenu& GridMenu() { return *grid_menu_; }
 
   // WindowControls
   void SetTransferStatus(const std::string& caption) override;
@@ -87,6 +91,7 @@ class Form2 final : public QWidget, public FormControls {
   GridTable grid_;
   MeterDownload download_;
   Commands commands_;
+  QtFileDialogs file_dialogs_;
 
   QTimer* timer1_ = nullptr;
   QGroupBox* frame1_ = nullptr;
@@ -100,6 +105,7 @@ class Form2 final : public QWidget, public FormControls {
   IndicatorShape* shape1_ = nullptr;
   QLabel* lbl_version_ = nullptr;
   std::array<QLabel*, 5> label1_{};
+  ReadingsMenu* grid_menu_ = nullptr;
 };
 
 // 0x00BBGGRR as a colour.

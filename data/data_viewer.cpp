@@ -41,8 +41,13 @@ int RoundedQuotient(int numerator, int denominator) {
   return quotient;
 }
 
-void ViewData(GridTable& grid, const std::string& df, int32_t datano) {
-  const std::vector<StoredRecord> records = ReadDataFile(df, datano);
+std::vector<StoredRecord> ViewData(GridTable& grid, const std::string& df, int32_t datano) {
+  std::vector<StoredRecord> records = ReadDataFile(df, datano);
+  ShowRecords(grid, records);
+  return records;
+}
+
+void ShowRecords(GridTable& grid, const std::vector<StoredRecord>& records) {
   const int count = static_cast<int>(records.size());
 
   grid.SetCols(4);

@@ -43,25 +43,6 @@ class Commands : public FormTest {
   std::vector<std::string> Opened() const {
     return {std::begin(kPortOneOpened), std::end(kPortOneOpened)};
   }
-
-  // The grid as the screen shows it: header row first, then the rows of readings.
-  std::vector<std::vector<QString>> Shown() const {
-    const QAbstractItemModel* model = Grid()->model();
-    std::vector<std::vector<QString>> rows;
-    std::vector<QString> header{static_cast<FlexGridView*>(Grid())->Model().CornerText()};
-    for (int col = 0; col < model->columnCount(); ++col) {
-      header.push_back(model->headerData(col, Qt::Horizontal).toString());
-    }
-    rows.push_back(header);
-    for (int row = 0; row < model->rowCount(); ++row) {
-      std::vector<QString> cells{model->headerData(row, Qt::Vertical).toString()};
-      for (int col = 0; col < model->columnCount(); ++col) {
-        cells.push_back(model->index(row, col).data().toString());
-      }
-      rows.push_back(cells);
-    }
-    return rows;
-  }
 };
 
 TEST_F(Commands, StartWithoutAFileAsksNothingAndBeginsTheDownload) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModel>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "app/flex_grid_view.h"
 #include "app/form2.h"
 #include "support/fakes.h"
 
@@ -52,6 +54,25 @@ class FormTest : public testing::Test {
   QTableView* Grid() const { return Find<QTableView>("FGrid1"); }
 
   void Click(int element) const { Button(element)->click(); }
+
+  // The grid as the screen shows it: header row first, then the rows of readings.
+  std::vector<std::vector<QString>> Shown() const {
+    const QAbstractItemModel* model = Grid()->model();
+    std::vector<std::vector<QString>> rows;
+    std::vector<QString> header{static_cast<FlexGridView*>(Grid())->Model().CornerText()};
+    for (int col = 0; col < model->columnCount(); ++col) {
+      header.push_back(model->headerData(col, Qt::Horizontal).toString());
+    }
+    rows.push_back(header);
+    for (int row = 0; row < model->rowCount(); ++row) {
+      std::vector<QString> cells{model->headerData(row, Qt::Vertical).toString()};
+      for (int col = 0; col < model->columnCount(); ++col) {
+        cells.push_back(model->index(row, col).data().toString());
+      }
+      rows.push_back(cells);
+    }
+    return rows;
+  }
 
   TempDir dir;
   ScriptedSerialControl serial;

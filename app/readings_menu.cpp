@@ -1,0 +1,54 @@
+#include "app/readings_menu.h"
+
+#include <QAbstractScrollArea>
+#include <QShortcut>
+#include <filesystem>
+
+namespace rx {
+namespace {
+
+// The folder that holds `path`, the folder a dialog starts in.
+std::string FolderOf(const std::string& path) {
+  return std::filesystem::path(path).parent_path().string();
+}
+
+}  // namespace
+
+ReadingsMenu::ReadingsMenu(QAbstractScrollArea& grid, Commands& commands, MessageBox& messages,
+                           FileDialogs& dialogs)
+    : QObject(&grid), grid_(grid), commands_(commands), messages_(messages), dialogs_(&dialogs) {
+  menu_.setObjectName(QStringLiteral("GridMenu"));
+  plot_ = menu_.addAction(QStringLiteral("Plot Readings..."), this, &ReadingsMenu::PlotReadings);
+  export_ = menu_.addAction(QStringLiteral("Export for Spreadsheet..."), this,
+                            &ReadingsMenu::ExportForSpreadsheet);
+  open_ = menu_.addAction(QStringLiteral("Open Data File..."), this, &ReadingsMenu::OpenDataFile);
+
+  // The right mouse button and the menu key; Shift+F10 as on other desktops.
+  grid_.setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(&grid_, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { PopUp(grid_.viewport()->mapToGlobal(pos)); });
+  auto* shift_f10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), &grid_);
+  shift_f10->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(shift_f10, &QShortcut::activated, this,
+          [this] { PopUp(grid_.viewport()->mapToGlobal(QPoint(0, 0))); });
+}
+
+QMenu& ReadingsMenu::Menu() {
+  const bool shows_records = !commands_.Shown().records.empty();
+  plot_->setEnabled(shows_records);
+  export_->setEnabled(shows_records);
+  return menu_;
+}
+
+void ReadingsMenu::PopUp(const QPoint& global) { Menu().popup(global); }
+
+void ReadingsMenu::OpenDataFile() {
+  const std::string path = dialogs_->OpenDataFile(FolderOf(commands_.df()));
+  if (!path.empty()) commands_.OpenDataFile(path);
+}
+
+void ReadingsMenu::PlotReadings() {}
+
+void ReadingsMenu::ExportForSpreadsheet() {}
+
+}  // namespace rx

@@ -1,0 +1,138 @@
+#include "app/readings_menu.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+
+#include "form_fixture.h"
+
+namespace rx {
+namespace {
+
+using test::FormTest;
+using test::Frame;
+using test::WriteBytes;
+
+const std::string kEndMarker = Frame(std::string(14, '\x1B')) + Frame(std::string(14, '\x1B'));
+const std::string kChannelFrame = Frame("41030200012345");  // channel 1, unit 3: 123.45 A
+
+// Answers each dialog with the next scripted path, and records where each one started.
+class ScriptedDialogs : public FileDialogs {
+ public:
+  std::vector<std::string> asked;
+  std::string answer;
+
+  std::string OpenDataFile(const std::string& folder) override {
+    asked.push_back("open " + folder);
+    return answer;
+  }
+  std::string SaveCsv(const std::string& proposed) override {
+    asked.push_back("csv " + proposed);
+    return answer;
+  }
+  std::string SaveImage(const std::string& proposed) override {
+    asked.push_back("image " + proposed);
+    return answer;
+  }
+};
+
+class GridMenu : public FormTest {
+ protected:
+  ReadingsMenu& Menu() {
+    form->GridMenu().SetFileDialogs(dialogs);
+    return form->GridMenu();
+  }
+  // The menu's items as "text" or "text (off)" for a disabled one.
+  std::vector<std::string> Items() {
+    std::vector<std::string> items;
+    for (QAction* action : Menu().Menu().actions()) {
+      items.push_back(action->text().toStdString() + (action->isEnabled() ? "" : " (off)"));
+    }
+    return items;
+  }
+  void Download(const std::string& bytes) {
+    Click(0);
+    serial.Deliver(bytes + kEndMarker);
+  }
+
+  ScriptedDialogs dialogs;
+};
+
+TEST_F(GridMenu, PlotAndExportNeedRecordsInTheGridWhileOpenAlwaysWorks) {
+  Open();
+  const std::vector<std::string> empty = {"Plot Readings... (off)",
+                                          "Export for Spreadsheet... (off)", "Open Data File..."};
+  const std::vector<std::string> shown = {"Plot Readings...", "Export for Spreadsheet...",
+                                          "Open Data File..."};
+  EXPECT_EQ(Items(), empty) << "a new window";
+  Download(kChannelFrame + kChannelFrame);
+  EXPECT_EQ(Items(), empty) << "a finished download not yet viewed";
+  Click(1);
+  EXPECT_EQ(Items(), shown) << "after View Data";
+  boxes.answers.push_back(true);  // replace the file
+  Click(0);
+  EXPECT_EQ(Items(), empty) << "a running download has emptied the grid";
+  Click(2);
+}
+
+TEST_F(GridMenu, OpenDataFileShowsAnEarlierFileAndLeavesTheDownloadAlone) {
+  const std::string earlier = dir.File("earlier.dat");
+  WriteBytes(earlier, "0,\"231207093015\",\"Time\",0\r\n1,1.5,\"V         \",2\r\n2,-3,7,0\r\n");
+  Open();
+  Click(0);
+  serial.Deliver(kChannelFrame);  // a download is running, one reading in
+  const std::string df = form->df();
+  dialogs.answer = earlier;
+  Menu().OpenDataFile();
+
+  EXPECT_EQ(dialogs.asked, std::vector<std::string>{"open " + dir.Path().string()});
+  const std::vector<std::vector<QString>> expected = {{"No.", "Channel", "Value", "Unit"},
+                                                      {"1", "0", "231207 09:30:15", "Time"},
+                                                      {"2", "2", "1.5", "V         "},
+                                                      {"3", "0", "-3", "7"}};
+  EXPECT_EQ(Shown(), expected);
+  EXPECT_EQ(form->df(), df);
+  EXPECT_EQ(Text1()->text().toStdString(), "261208.dat");
+  EXPECT_EQ(form->Download().datano(), 1);
+  EXPECT_EQ(Label1(4)->text(), "0");
+  EXPECT_TRUE(form->Download().fgComPortOpen());
+  EXPECT_FALSE(Button(0)->isEnabled());
+  EXPECT_TRUE(boxes.shown.empty());
+
+  serial.Deliver(kChannelFrame + kEndMarker);  // the download goes on into its own file
+  EXPECT_EQ(form->Download().datano(), 2);
+  EXPECT_EQ(test::ReadBytes(df), "0,123.45,\"A         \",1\r\n1,123.45,\"A         \",1\r\n");
+}
+
+TEST_F(GridMenu, AFileThatIsNotADataFileIsReportedWithItsLineAndTheGridStays) {
+  const std::string bad = dir.File("notes.dat");
+  WriteBytes(bad, "0,1.5,\"V         \",2\r\nhello world\r\n");
+  Open();
+  Download(kChannelFrame);
+  Click(1);
+  const auto before = Shown();
+  dialogs.answer = bad;
+  Menu().OpenDataFile();
+  ASSERT_EQ(boxes.shown.size(), 2u);  // the end of the download, then the file's problem
+  EXPECT_EQ(boxes.shown[1].prompt,
+            "Cannot read data file " + bad + ": line 2 is not a record of four items");
+  EXPECT_EQ(Shown(), before);
+  dialogs.answer.clear();  // cancelled: nothing happens
+  Menu().OpenDataFile();
+  EXPECT_EQ(boxes.shown.size(), 2u);
+}
+
+TEST_F(GridMenu, ShiftF10OnTheGridOpensTheMenu) {
+  Open();
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  Grid()->setFocus();
+  QTest::keyClick(Grid(), Qt::Key_F10, Qt::ShiftModifier);
+  QMenu* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(popup, nullptr);
+  EXPECT_EQ(popup->objectName(), "GridMenu");
+  popup->close();
+}
+
+}  // namespace
+}  // namespace rx
