@@ -25,7 +25,7 @@ CLI::Validator DelimiterValidator() {
         if (delimiter == "\\t") delimiter = "\t";
         return CsvDelimiterProblem(delimiter);
       },
-      "CHAR");
+      "");
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -42,13 +42,13 @@ void AddExportCommand(CLI::App& app, int& exit_code) {
   command->add_option("FILE", arguments->file, "the data file")->required()->type_name("");
   command->add_option("--format", arguments->format, "csv (the default) or json (JSON Lines)")
       ->check(CLI::IsMember({"csv", "json"}))
-      ->type_name("");
+      ->type_name("FORMAT");
   CLI::Option* delimiter =
       command
           ->add_option("--delimiter", arguments->delimiter,
                        "the CSV field separator, for example ';' (default ','; \\t for a tab)")
-          ->check(DelimiterValidator())
-          ->type_name("");
+          ->transform(DelimiterValidator())
+          ->type_name("CHAR");
   command->add_option("--output", arguments->output, "write to FILE instead of standard output")
       ->type_name("FILE");
   command->callback([arguments, delimiter, &exit_code] {
