@@ -50,12 +50,14 @@ fuzz: deps $(ASAN_BUILD)/CMakeCache.txt
 	$(SANITIZER_ENV) fuzz/run_fuzzers.sh $(ASAN_BUILD) $(FUZZ_RUNS) $(FUZZ_MAX_SECONDS) $(JOBS)
 
 # Speed next to the serial line's limit, each figure beside its target: decode and store, the
-# program on a virtual display (start-up, downloads through a pseudo-terminal, View Data).
+# program on a virtual display (start-up, downloads through a pseudo-terminal, View Data),
+# rx7731-cli's export and plot of 100,000 records.
 bench: build
 	$(BUILD)/bin/rx_bench --benchmark_min_time=1
 	$(BUILD)/bin/serial_download_bench
 	$(BUILD)/bin/program_bench
 	$(BUILD)/bin/view_data_bench
+	$(BUILD)/bin/cli_bench
 
 # A download from the simulated meter in the real window; on a machine without a display it runs
 # on Xvfb by itself and saves a screenshot.

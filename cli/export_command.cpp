@@ -1,15 +1,78 @@
-#include <iostream>
+#include <filesystem>
+#include <memory>
+#include <string>
 
+#include "cli/command_io.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "export/csv_export.h"
+#include "export/json_lines_export.h"
 
 namespace rx::cli {
+namespace {
+
+struct ExportArguments {
+  std::string file;
+  std::string format = "csv";
+  std::string delimiter = ",";
+  std::string output;
+};
+
+// A delimiter of one usable character; "\t" is taken for a tab, which is awkward to type.
+CLI::Validator DelimiterValidator() {
+  return CLI::Validator(
+      [](std::string& delimiter) {
+        if (delimiter == "\\t") delimiter = "\t";
+        return CsvDelimiterProblem(delimiter);
+      },
+      "");
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec);
+}
+
+}  // namespace
 
 void AddExportCommand(CLI::App& app, int& exit_code) {
-  CLI::App* command = app.add_subcommand("export", "(not built yet)");
-  command->callback([&exit_code] {
-    std::cerr << "rx7731-cli: export is not built yet\n";
-    exit_code = kExitFailure;
+  auto arguments = std::make_shared<ExportArguments>();
+  CLI::App* command = app.add_subcommand(
+      "export", "Writes every record of a data file as CSV or JSON Lines, one record a row.");
+  command->add_option("FILE", arguments->file, "the data file")->required()->type_name("");
+  command->add_option("--format", arguments->format, "csv (the default) or json (JSON Lines)")
+      ->check(CLI::IsMember({"csv", "json"}))
+      ->type_name("FORMAT");
+  CLI::Option* delimiter =
+      command
+          ->add_option("--delimiter", arguments->delimiter,
+                       "the CSV field separator, for example ';' (default ','; \\t for a tab)")
+          ->transform(DelimiterValidator())
+          ->type_name("CHAR");
+  command->add_option("--output", arguments->output, "write to FILE instead of standard output")
+      ->type_name("FILE");
+  command->callback([arguments, delimiter, &exit_code] {
+    if (arguments->format != "csv" && delimiter->count() > 0) {
+      throw CLI::ValidationError("--delimiter", "applies to --format csv only");
+    }
+    if (!arguments->output.empty() && SameFile(arguments->output, arguments->file)) {
+      throw CLI::ValidationError("--output",
+                                 arguments->output + " is the data file being exported");
+    }
+    const std::optional<DataFileContents> contents = ReadDataFileOrReport(arguments->file);
+    if (!contents) {
+      exit_code = kExitFailure;
+      return;
+    }
+    const std::vector<Reading> readings = ToReadings(contents->records, contents->encoding);
+    const bool written = WriteOutputOrReport(arguments->output, [&](std::ostream& out) {
+      if (arguments->format == "json") {
+        WriteJsonLines(out, readings);
+      } else {
+        WriteCsv(out, readings, arguments->delimiter.front());
+      }
+    });
+    exit_code = written ? kExitOk : kExitFailure;
   });
 }
 

@@ -14,6 +14,17 @@ std::string ProgramFolder(const char* argv0) {
   return std::filesystem::absolute(argv0, ec).parent_path().string();
 }
 
+// What was wrong with the command line. CLI11 reports a word that names no command only as a
+// missing command; say which word it was.
+std::string UsageProblem(const CLI::App& app, const CLI::ParseError& e) {
+  const std::vector<std::string> left = app.remaining();
+  if (app.get_subcommands().empty() && !left.empty()) {
+    const std::string& word = left.front();
+    return (word.starts_with("-") ? "unknown option " : "unknown command ") + word;
+  }
+  return e.what();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -31,7 +42,8 @@ int main(int argc, char** argv) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
-    std::cerr << "rx7731-cli: " << e.what() << "\n\n" << app.help();
+    // help() is the usage of the command the error is in, or the program's when none was named.
+    std::cerr << "rx7731-cli: " << UsageProblem(app, e) << "\n\n" << app.help();
     return kExitUsage;
   }
   return exit_code;

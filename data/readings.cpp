@@ -1,6 +1,7 @@
 #include "data/readings.h"
 
 #include <charconv>
+#include <cmath>
 
 #include "download/reading_decoder.h"
 
@@ -21,7 +22,8 @@ std::optional<double> ValueOf(std::string_view text) {
   double value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  if (value == ReadingDecoder::kNoDigitsMarker) return std::nullopt;
+  // "inf" or "nan" in an edited file is no reading: it has no place on a chart or in JSON.
+  if (!std::isfinite(value) || value == ReadingDecoder::kNoDigitsMarker) return std::nullopt;
   return value;
 }
 
@@ -51,6 +53,27 @@ std::vector<Reading> ToReadings(const std::vector<StoredRecord>& records, TextEn
     readings.push_back(std::move(reading));
   }
   return readings;
+}
+
+std::optional<std::string> IsoTime(std::string_view t) {
+  if (t.size() != 12) return std::nullopt;
+  int field[6];
+  for (int i = 0; i < 6; ++i) {
+    const char tens = t[2 * i], ones = t[2 * i + 1];
+    if (tens < '0' || tens > '9' || ones < '0' || ones > '9') return std::nullopt;
+    field[i] = (tens - '0') * 10 + (ones - '0');
+  }
+  const auto [yy, month, day, hour, minute, second] = field;
+  // Every year from 2000 to 2099 that divides by four is a leap year.
+  static constexpr int kDaysIn[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12 || day < 1) return std::nullopt;
+  if (day > kDaysIn[month - 1] + (month == 2 && yy % 4 == 0 ? 1 : 0)) return std::nullopt;
+  if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
+  std::string iso = "20";
+  iso.append(t.substr(0, 2)).append("-").append(t.substr(2, 2)).append("-");
+  iso.append(t.substr(4, 2)).append("T").append(t.substr(6, 2)).append(":");
+  iso.append(t.substr(8, 2)).append(":").append(t.substr(10, 2));
+  return iso;
 }
 
 }  // namespace rx

@@ -36,6 +36,10 @@ struct Reading {
 
 std::vector<Reading> ToReadings(const std::vector<StoredRecord>& records, TextEncoding encoding);
 
+// A meter's time text yymmddhhmmss as ISO 8601, "20yy-mm-ddThh:mm:ss"; none when the text is not
+// twelve digits or not a real date and time of day, so that no date is ever made up.
+std::optional<std::string> IsoTime(std::string_view time_text);
+
 // Every record of a data file, and the encoding its unit names are in (decided from the file's
 // bytes as a unit table's is).
 struct DataFileContents {

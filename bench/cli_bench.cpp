@@ -1,0 +1,156 @@
+// rx7731-cli on a data file of 100,000 records, each command run as its own process as a user
+// runs it: the elapsed time and the processor time it used (medians of the runs), and the
+// process's peak memory. On a busy machine the elapsed time includes waiting for a core.
+//
+// Usage: cli_bench [--records N] [--runs N]
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "data/data_file.h"
+
+extern char** environ;
+
+namespace {
+
+// A download's data file: a time record every 1,000 records, channel readings on eight
+// channels with now and then the no-digits marker, and coded readings.
+void WriteDataFile(const std::string& path, int records) {
+  rx::DataFileWriter writer;
+  writer.OpenDataFile(path);
+  static const char* const kUnits[] = {"V         ", "mV        ", "A         ", "\xB5S/cm     "};
+  for (int32_t i = 0; i < records; ++i) {
+    if (i % 1000 == 0) {
+      char time[13];
+      std::snprintf(time, sizeof time, "2312%02d%02d%02d%02d", 1 + i / 86400000 % 28,
+                    i / 3600000 % 24, i / 60000 % 60, i / 1000 % 60);
+      writer.AppendRecord(i, std::string_view(time), std::string_view("Time"), int16_t{0});
+    } else if (i % 97 == 0) {
+      writer.AppendRecord(i, -1.234 * (i % 13), int16_t{7}, int16_t{0});
+    } else {
+      const double value = i % 211 == 0 ? 999999.0 : (i % 2001) * 0.01 - 10;
+      writer.AppendRecord(i, value, std::string_view(kUnits[i % 4]), int16_t(1 + i % 8));
+    }
+  }
+  writer.CloseDataFile();
+}
+
+struct Result {
+  int exit_code = -1;
+  double milliseconds = 0;
+  double cpu_milliseconds = 0;  // user and system time
+  long peak_kb = 0;
+};
+
+// Runs `argv` with stdout and stderr to `log`, and waits for it with wait4, which gives the
+// child's own peak memory.
+Result RunProcess(const std::vector<std::string>& argv, const std::string& log) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  Result result;
+  const auto start = std::chrono::steady_clock::now();
+  pid_t pid = -1;
+  const int error = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) {
+    std::fprintf(stderr, "cli_bench: cannot start %s: %s\n", args[0], std::strerror(error));
+    return result;
+  }
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  result.milliseconds =
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.peak_kb = usage.ru_maxrss;
+  const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+  result.cpu_milliseconds = ms(usage.ru_utime) + ms(usage.ru_stime);
+  return result;
+}
+
+std::string FirstLine(const std::string& path) {
+  std::ifstream in(path);
+  std::string line;
+  std::getline(in, line);
+  return line;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int records = 100000, runs = 5;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (std::string(argv[i]) == "--records") records = std::stoi(argv[i + 1]);
+    if (std::string(argv[i]) == "--runs") runs = std::max(1, std::stoi(argv[i + 1]));
+  }
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("rx7731-cli-bench-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string data = (dir / "bench.dat").string();
+  WriteDataFile(data, records);
+  const std::string log = (dir / "run.log").string();
+  const std::string cli = RX_CLI;
+
+  struct Command {
+    const char* what;
+    std::vector<std::string> args;
+  };
+  const std::vector<Command> commands = {
+      {"export (CSV)", {"export", data, "--output", (dir / "out.csv").string()}},
+      {"export --format json",
+       {"export", data, "--format", "json", "--output", (dir / "out.jsonl").string()}},
+      {"show (to a file)", {"show", data}},
+      {"plot --output x.svg", {"plot", data, "--output", (dir / "x.svg").string()}},
+      {"plot --output x.png", {"plot", data, "--output", (dir / "x.png").string()}},
+  };
+  std::printf("rx7731-cli on %d records (%.1f MB data file), median of %d runs; target < 1 s\n",
+              records, std::filesystem::file_size(data) / 1e6, runs);
+  std::printf("%-24s %12s %12s %14s\n", "command", "elapsed", "CPU", "peak memory");
+  for (const Command& command : commands) {
+    std::vector<std::string> argv = {cli};
+    argv.insert(argv.end(), command.args.begin(), command.args.end());
+    std::vector<double> times, cpu_times;
+    long peak_kb = 0;
+    int exit_code = 0;
+    for (int run = 0; run < runs && exit_code == 0; ++run) {
+      const Result result = RunProcess(argv, log);
+      exit_code = result.exit_code;
+      times.push_back(result.milliseconds);
+      cpu_times.push_back(result.cpu_milliseconds);
+      peak_kb = std::max(peak_kb, result.peak_kb);
+    }
+    if (exit_code != 0) {
+      std::printf("%-24s failed (exit %d), no figure: %s\n", command.what, exit_code,
+                  FirstLine(log).c_str());
+      continue;
+    }
+    std::sort(times.begin(), times.end());
+    std::sort(cpu_times.begin(), cpu_times.end());
+    const double median = times[times.size() / 2];
+    std::printf("%-24s %9.0f ms %9.0f ms %11.1f MB%s\n", command.what, median,
+                cpu_times[cpu_times.size() / 2], peak_kb / 1024.0,
+                median < 1000 ? "" : "  (target missed)");
+  }
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  return 0;
+}

@@ -1,0 +1,271 @@
+// rx7731-cli as a user runs it: show and export of data files written by the program's own
+// writer, the CSV read back by Python's csv module and the JSON Lines by a JSON parser, usage
+// errors and failures with their exit codes.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "data/data_file.h"
+#include "e2e/child_process.h"
+#include "support/fakes.h"
+
+namespace rx {
+namespace {
+
+using namespace std::string_literals;
+using test::ReadBytes;
+using test::TempDir;
+
+struct Outcome {
+  int exit_code = -1;
+  std::string output;  // stdout and stderr together
+};
+
+Outcome RunProgram(const TempDir& dir, std::vector<std::string> argv) {
+  static int runs = 0;
+  test::ChildProcess child(argv, dir.File("run" + std::to_string(++runs) + ".log"), {},
+                           dir.Path().string());
+  EXPECT_TRUE(child.WaitFor(std::chrono::seconds(20))) << argv[0] << " did not end";
+  return {child.ExitCode().value_or(-1), child.Output()};
+}
+
+Outcome RunCli(const TempDir& dir, std::vector<std::string> args) {
+  args.insert(args.begin(), RX_CLI);
+  return RunProgram(dir, args);
+}
+
+// One record to write with the real DataFileWriter: a time record (time text), a channel
+// reading (value, unit name) or a coded reading (value, unit code).
+struct Record {
+  std::variant<std::string, double> value;
+  std::variant<std::string, int16_t> unit;
+  int16_t channel;
+};
+
+void WriteDataFile(const std::string& path, const std::vector<Record>& records) {
+  DataFileWriter writer;
+  writer.OpenDataFile(path);
+  int32_t sequence = 0;
+  for (const Record& r : records) {
+    const auto value = std::visit([](const auto& v) { return RecordItem(v); }, r.value);
+    const auto unit = std::visit(
+        [](const auto& u) {
+          if constexpr (std::is_same_v<std::decay_t<decltype(u)>, std::string>) {
+            return RecordItem(std::string_view(u));
+          } else {
+            return RecordItem(u);
+          }
+        },
+        r.unit);
+    writer.AppendRecord(sequence++, value, unit, r.channel);
+  }
+  writer.CloseDataFile();
+}
+
+using Row = std::vector<std::string>;  // number, kind, channel, value, unit, time, last_time_stamp
+
+struct FileCase {
+  const char* name;
+  std::vector<Record> records;
+  std::vector<Row> rows;  // the export's rows after the header
+  std::string table;      // what show prints
+};
+
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
+
+const std::vector<FileCase>& FileCases() {
+  static const std::vector<FileCase> cases = {
+      {"EveryRecordKindCp1252",
+       {
+           {"231207093015"s, "Time"s, 0},
+           {123.45, "V         "s, 1},
+           {999999.0, "V         "s, 1},
+           {-1.234, int16_t{7}, 0},
+           {"991231235960"s, "Time"s, 0},  // second 60: no time
+           {0.5, "a,b\0\xB5\x80    "s, 15},
+           {"240229120000"s, "Time"s, 0},
+           {1.234e-29, int16_t{359}, 49},
+           {12.0, "Time      "s, 2},
+       },
+       {
+           {"1", "time", "0", "", "Time", "2023-12-07T09:30:15", ""},
+           {"2", "reading", "1", "123.45", "V", "", "2023-12-07T09:30:15"},
+           {"3", "reading", "1", "", "V", "", "2023-12-07T09:30:15"},
+           {"4", "coded", "0", "-1.234", "7", "", "2023-12-07T09:30:15"},
+           {"5", "time", "0", "", "Time", "", ""},
+           {"6", "reading", "15", "0.5", "a,b\0\xC2\xB5\xE2\x82\xAC"s, "", ""},
+           {"7", "time", "0", "", "Time", "2024-02-29T12:00:00", ""},
+           {"8", "coded", "49", "1.234E-29", "359", "", "2024-02-29T12:00:00"},
+           {"9", "reading", "2", "12", "Time", "", "2024-02-29T12:00:00"},
+       },
+       "No.  Channel            Value  Unit\n"
+       "  1        0  231207 09:30:15  Time\n"
+       "  2        1           123.45  V         \n"
+       "  3        1           999999  V         \n"
+       "  4        0           -1.234  7\n"
+       "  5        0  991231 23:59:60  Time\n"
+       "  6       15              0.5  a,b\xE2\x90\x80\xC2\xB5\xE2\x82\xAC    \n"
+       "  7        0  240229 12:00:00  Time\n"
+       "  8       49        1.234E-29  359\n"
+       "  9        2               12  Time      \n"},
+      {"Utf8UnitNamesAndShortTimeText",
+       {
+           {"23120709"s, "Time"s, 0},  // too short for a time
+           {-0.012, "\xC2\xB5S/cm\xE2\x84\x83  "s, -3},
+           {2.0, "\x1B[2J\x7F\xC2\x9B   "s, 4},  // terminal controls
+       },
+       {
+           {"1", "time", "0", "", "Time", "", ""},
+           {"2", "reading", "-3", "-0.012", "\xC2\xB5S/cm\xE2\x84\x83", "", ""},
+           {"3", "reading", "4", "2", "\x1B[2J\x7F\xC2\x9B", "", ""},
+       },
+       "No.  Channel        Value  Unit\n"
+       "  1        0  231207 09::  Time\n"
+       "  2       -3       -0.012  \xC2\xB5S/cm\xE2\x84\x83  \n"
+       "  3        4            2  \xE2\x90\x9B[2J\xE2\x90\xA1\\u009b   \n"},
+  };
+  return cases;
+}
+
+// The CSV file read by Python's csv module, as rows of text.
+std::vector<Row> ParseCsv(const TempDir& dir, const std::string& path,
+                          const std::string& delimiter) {
+  const Outcome python = RunProgram(dir, {RX_PYTHON, RX_READ_CSV, path, delimiter});
+  EXPECT_EQ(python.exit_code, 0) << python.output;
+  std::vector<Row> rows;
+  for (const auto& row : nlohmann::json::parse(python.output)) rows.push_back(row.get<Row>());
+  return rows;
+}
+
+const Row kHeader = {"number", "kind", "channel", "value", "unit", "time", "last_time_stamp"};
+
+class ExportedFile : public testing::TestWithParam<FileCase> {
+ protected:
+  void SetUp() override { WriteDataFile(dir_.File("in.dat"), GetParam().records); }
+  TempDir dir_;
+};
+
+TEST_P(ExportedFile, ReadsBackAsTheSameRowsWithAnyDelimiter) {
+  std::vector<Row> expected = GetParam().rows;
+  expected.insert(expected.begin(), kHeader);
+  // A tab is given as "\t", which the program takes for one.
+  for (const auto& [option, delimiter] : {std::pair{",", ","}, {";", ";"}, {"\\t", "\t"}}) {
+    const Outcome run =
+        RunCli(dir_, {"export", "in.dat", "--delimiter", option, "--output", "out.csv"});
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+    EXPECT_EQ(ParseCsv(dir_, dir_.File("out.csv"), delimiter), expected) << option;
+  }
+  // Without --output the same bytes go to stdout.
+  const Outcome to_stdout = RunCli(dir_, {"export", "in.dat"});
+  EXPECT_EQ(to_stdout.exit_code, 0);
+  ASSERT_EQ(RunCli(dir_, {"export", "in.dat", "--output", "out.csv"}).exit_code, 0);
+  EXPECT_EQ(to_stdout.output, ReadBytes(dir_.File("out.csv")));
+}
+
+TEST_P(ExportedFile, ReadsBackAsTheSameObjectsFromJsonLines) {
+  const Outcome run =
+      RunCli(dir_, {"export", "in.dat", "--format", "json", "--output", "out.jsonl"});
+  ASSERT_EQ(run.exit_code, 0) << run.output;
+  std::istringstream lines(ReadBytes(dir_.File("out.jsonl")));
+  std::string line;
+  size_t i = 0;
+  for (; std::getline(lines, line); ++i) {
+    ASSERT_LT(i, GetParam().rows.size()) << line;
+    const Row& row = GetParam().rows[i];
+    const nlohmann::json object = nlohmann::json::parse(line);  // throws on invalid UTF-8
+    ASSERT_EQ(object.size(), kHeader.size()) << line;
+    EXPECT_EQ(object["number"], std::stoi(row[0]));
+    EXPECT_EQ(object["kind"], row[1]);
+    EXPECT_EQ(object["channel"], std::stoi(row[2]));
+    if (row[3].empty()) {
+      EXPECT_TRUE(object["value"].is_null()) << line;
+    } else {
+      EXPECT_EQ(object["value"].get<double>(), std::stod(row[3])) << line;
+    }
+    EXPECT_EQ(object["unit"], row[4]);
+    for (const size_t column : {size_t{5}, size_t{6}}) {
+      const nlohmann::json& time = object[kHeader[column]];
+      EXPECT_EQ(time.is_null() ? "" : time.get<std::string>(), row[column]) << line;
+    }
+  }
+  EXPECT_EQ(i, GetParam().rows.size());
+}
+
+TEST_P(ExportedFile, ShowsAsTheGridShowsIt) {
+  const Outcome run = RunCli(dir_, {"show", "in.dat"});
+  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.output, GetParam().table);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ExportedFile, testing::ValuesIn(FileCases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct ExitCase {
+  std::vector<std::string> args;
+  int exit_code;
+  std::vector<std::string> says;  // in the output, in this order
+};
+
+TEST(Cli, ReportsWhatWasWrongWithTheExitCode) {
+  TempDir dir;
+  WriteDataFile(dir.File("in.dat"), {{1.5, "V         "s, 1}});
+  test::WriteBytes(dir.File("script.sh"), "#!/bin/sh\r\necho,hello\r\n");
+  test::WriteBytes(dir.File("table.csv"), "1,2,3,4\r\n1,2,3,x\r\n");
+  const std::vector<ExitCase> cases = {
+      {{}, 2, {"A subcommand is required", "Usage: ", "show", "export"}},
+      {{"frobnicate"}, 2, {"frobnicate", "Usage: ", "show", "export"}},
+      {{"show"}, 2, {"FILE is required", "Usage: ", "show"}},
+      {{"show", "in.dat", "more.dat"}, 2, {"more.dat", "Usage: ", "show"}},
+      {{"export", "in.dat", "--format", "xml"}, 2, {"xml", "Usage: ", "export", "--delimiter"}},
+      {{"export", "in.dat", "--delimiter", "\""}, 2, {"quote", "Usage: ", "export"}},
+      {{"export", "in.dat", "--delimiter", ";;"}, 2, {"one character", "Usage: ", "export"}},
+      {{"export", "in.dat", "--delimiter", "\n"}, 2, {"line end", "Usage: ", "export"}},
+      {{"export", "in.dat", "--delimiter", "."}, 2, {"numbers", "Usage: ", "export"}},
+      {{"export", "in.dat", "--format", "json", "--delimiter", ";"},
+       2,
+       {"--delimiter", "csv only", "Usage: ", "export"}},
+      {{"export", "in.dat", "--output", "./in.dat"},
+       2,
+       {"is the data file being exported", "Usage: "}},
+      {{"--help"}, 0, {"Usage: ", "download", "show", "export", "plot"}},
+      {{"export", "--help"}, 0, {"Usage: ", "export", "--format", "--delimiter", "--output"}},
+      {{"--version"}, 0, {"rx7731-cli 1.0"}},
+      {{"show", "missing.dat"},
+       1,
+       {"Cannot open data file missing.dat: No such file or directory"}},
+      {{"export", "script.sh"},
+       1,
+       {"Cannot read data file script.sh: line 1 is not a record of four items"}},
+      {{"show", "table.csv"},
+       1,
+       {"Cannot read data file table.csv: line 2: channel \"x\" is not a whole number"}},
+      {{"export", "in.dat", "--output", "no/such/folder/out.csv"},
+       1,
+       {"Cannot create no/such/folder/out.csv: No such file or directory"}},
+      {{"export", "in.dat", "--output", "/dev/full"},
+       1,
+       {"Cannot write /dev/full: No space left on device"}},
+  };
+  for (const ExitCase& c : cases) {
+    const Outcome run = RunCli(dir, c.args);
+    std::string command;
+    for (const auto& a : c.args) command += " " + a;
+    EXPECT_EQ(run.exit_code, c.exit_code) << command << "\n" << run.output;
+    size_t at = 0;
+    for (const std::string& text : c.says) {
+      at = run.output.find(text, at);
+      EXPECT_NE(at, std::string::npos) << command << ": no \"" << text << "\" in order in\n"
+                                       << run.output;
+      if (at == std::string::npos) break;
+    }
+  }
+  // The data file named as the output is left as it was.
+  EXPECT_EQ(ReadBytes(dir.File("in.dat")), "0,1.5,\"V         \",1\r\n");
+}
+
+}  // namespace
+}  // namespace rx

@@ -1,0 +1,88 @@
+// The export writers on texts that a data file cannot carry but a Reading can (quotes, line
+// ends), read back by Python's csv module and by a JSON parser.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "e2e/child_process.h"
+#include "export/csv_export.h"
+#include "export/json_lines_export.h"
+#include "support/fakes.h"
+
+namespace rx {
+namespace {
+
+using namespace std::string_literals;
+
+const std::vector<std::string> kOddUnits = {"a\"b",
+                                            "\"",
+                                            "\"\"",
+                                            "x\r\ny",
+                                            "\n",
+                                            "\r",
+                                            "\0"s,
+                                            "a\0\"\r\n,;\t b"s,
+                                            ",",
+                                            ";",
+                                            "=1+2",
+                                            "\xC2\xB5\xE2\x82\xAC",
+                                            " lead and trail "};
+
+std::vector<Reading> ReadingsWithUnits(const std::vector<std::string>& units) {
+  std::vector<Reading> readings;
+  for (const std::string& unit : units) {
+    Reading reading;
+    reading.number = static_cast<int32_t>(readings.size()) + 1;
+    reading.value = -0.5;
+    reading.value_text = "-0.5";
+    reading.unit = unit;
+    readings.push_back(reading);
+  }
+  return readings;
+}
+
+TEST(CsvWriter, AnyUnitTextReadsBackWithEitherDelimiter) {
+  test::TempDir dir;
+  const std::vector<Reading> readings = ReadingsWithUnits(kOddUnits);
+  for (const char delimiter : {',', ';'}) {
+    {
+      std::ofstream out(dir.File("out.csv"), std::ios::binary);
+      WriteCsv(out, readings, delimiter);
+    }
+    test::ChildProcess python({RX_PYTHON, RX_READ_CSV, dir.File("out.csv"), {delimiter}},
+                              dir.File("python.log"));
+    ASSERT_TRUE(python.WaitFor(std::chrono::seconds(20)));
+    ASSERT_EQ(python.ExitCode(), 0) << python.Output();
+    const auto rows = nlohmann::json::parse(python.Output());
+    ASSERT_EQ(rows.size(), kOddUnits.size() + 1);
+    for (size_t i = 0; i < kOddUnits.size(); ++i) {
+      const auto& row = rows[i + 1];
+      ASSERT_EQ(row.size(), 7u) << row;
+      EXPECT_EQ(row[3], "-0.5");
+      EXPECT_EQ(row[4], kOddUnits[i]) << "delimiter " << delimiter;
+    }
+  }
+}
+
+TEST(JsonLinesWriter, AnyUnitTextReadsBackAndEachRecordIsOneLine) {
+  std::vector<std::string> units = kOddUnits;
+  units.push_back("\xFF\xC3");  // not UTF-8: the line stays valid UTF-8
+  std::ostringstream out;
+  WriteJsonLines(out, ReadingsWithUnits(units));
+  std::istringstream lines(out.str());
+  std::string line;
+  for (size_t i = 0; i < units.size(); ++i) {
+    ASSERT_TRUE(std::getline(lines, line));
+    const nlohmann::json object = nlohmann::json::parse(line);
+    const std::string expected = i < kOddUnits.size() ? units[i] : "\xEF\xBF\xBD\xEF\xBF\xBD";
+    EXPECT_EQ(object["unit"], expected) << line;
+    EXPECT_EQ(object["value"], -0.5);
+  }
+  EXPECT_FALSE(std::getline(lines, line)) << line;
+  EXPECT_NE(out.str().find("\\u0000"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace rx
