@@ -72,15 +72,24 @@ class ReadingsLinesItem : public QGraphicsItem {
                          [](const TimeMarker& m, double x) { return m.x < x; });
     const auto end_marker = std::upper_bound(first_marker, markers.end(), x_max,
                                              [](double x, const TimeMarker& m) { return x < m.x; });
+    // At most one line a pixel column, fainter the closer they stand, so that thousands of
+    // time records tint the plot instead of hiding the readings.
     QPainterPath marker_lines;
     std::vector<double> label_at;
+    double last_column = -1;
     for (auto m = first_marker; m != end_marker; ++m) {
       const double x = x_at(m->x);
+      label_at.push_back(x + 2);
+      if (std::round(x) == last_column) continue;
+      last_column = std::round(x);
       marker_lines.moveTo(x, plot.top());
       marker_lines.lineTo(x, plot.bottom());
-      label_at.push_back(x + 2);
     }
-    painter->setPen(QPen(QColor(150, 150, 150, 120), 0.8));
+    const double spacing = plot.width() / std::max<double>(1, label_at.size());
+    const int alpha = static_cast<int>(std::clamp(spacing * 30, 25.0, 120.0));
+    // Dashed while they stand apart, to tell them from the grid.
+    painter->setPen(
+        QPen(QColor(120, 120, 150, alpha), 0.8, spacing > 6 ? Qt::DashLine : Qt::SolidLine));
     painter->setBrush(Qt::NoBrush);
     painter->drawPath(marker_lines);
 
@@ -193,6 +202,17 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
     whole_ranges_.emplace_back(value_axes_[a]->min(), value_axes_[a]->max());
   }
 
+  // An axis that one series alone is drawn against takes its colour, so that it is plain which
+  // line it measures.
+  for (QValueAxis* axis : value_axes_) {
+    if (std::count(series_axis_.begin(), series_axis_.end(), axis) != 1) continue;
+    const QColor color =
+        colors_[std::find(series_axis_.begin(), series_axis_.end(), axis) - series_axis_.begin()];
+    axis->setLabelsColor(color);
+    axis->setTitleBrush(color);
+    axis->setLinePenColor(color);
+  }
+
   // The legend's entries: series without points, which give the legend its colour and text
   // while the lines themselves are drawn by the lines item.
   for (size_t i = 0; i < count; ++i) {
@@ -211,13 +231,11 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
     addSeries(more);
     more->attachAxis(record_axis_);
     more->attachAxis(value_axes_.front());
-    for (QLegendMarker* marker : legend()->markers(more)) {
-      marker->setPen(Qt::NoPen);
-      marker->setBrush(Qt::NoBrush);
-    }
   }
   // At the right, one entry a line, the names are never cut short.
   legend()->setAlignment(Qt::AlignRight);
+  // A line in the series' colour, and none for the entry that counts the others.
+  legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
   setBackgroundRoundness(0);
   legend()->setVisible(count > 0);
 
