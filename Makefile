@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 DEB_PACKAGES = cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev \
-  libcli11-dev qt6-charts-dev qt6-svg-dev nlohmann-json3-dev \
+  libcli11-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev nlohmann-json3-dev \
   libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick fonts-liberation2 clang libclang-rt-14-dev
 
 .PHONY: deps build test sanitize demo bench fuzz clean

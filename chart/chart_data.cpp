@@ -1,0 +1,138 @@
+#include "chart/chart_data.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+#include <utility>
+
+#include "data/data_viewer.h"
+
+namespace rx {
+namespace {
+
+std::string UnitOf(const Reading& reading) {
+  if (reading.kind == RecordKind::kCoded) return "code " + reading.unit;
+  return reading.unit;
+}
+
+}  // namespace
+
+ChartData BuildChartData(const std::vector<Reading>& readings,
+                         const std::vector<int16_t>& channels) {
+  ChartData data;
+  if (readings.empty()) return data;
+  data.first_x = readings.front().number;
+  data.last_x = readings.back().number;
+
+  std::vector<ChartSeries> series;
+  std::vector<bool> in_run;  // the series' last reading had a value, so the next one joins it
+  std::map<std::pair<int16_t, std::string>, size_t> index_of;
+  for (const Reading& reading : readings) {
+    if (reading.kind == RecordKind::kTime) {
+      data.markers.push_back(
+          {static_cast<double>(reading.number), TimeDisplay(reading.value_text)});
+      continue;
+    }
+    if (!channels.empty() &&
+        std::find(channels.begin(), channels.end(), reading.channel) == channels.end()) {
+      continue;
+    }
+    std::string unit = UnitOf(reading);
+    auto [it, added] = index_of.try_emplace({reading.channel, unit}, series.size());
+    if (added) {
+      ChartSeries& s = series.emplace_back();
+      s.channel = reading.channel;
+      s.name = "ch " + std::to_string(reading.channel) + (unit.empty() ? "" : " " + unit);
+      s.unit = std::move(unit);
+      in_run.push_back(false);
+    }
+    ChartSeries& s = series[it->second];
+    if (!reading.value) {
+      in_run[it->second] = false;
+      continue;
+    }
+    const double y = *reading.value;
+    if (!in_run[it->second]) s.runs.emplace_back();
+    in_run[it->second] = true;
+    s.runs.back().push_back({static_cast<double>(reading.number), y});
+    s.min_y = s.points == 0 ? y : std::min(s.min_y, y);
+    s.max_y = s.points == 0 ? y : std::max(s.max_y, y);
+    ++s.points;
+  }
+
+  std::erase_if(series, [](const ChartSeries& s) { return s.points == 0; });
+  std::stable_sort(series.begin(), series.end(), [](const ChartSeries& a, const ChartSeries& b) {
+    return a.channel < b.channel;
+  });
+
+  std::vector<std::pair<std::string, size_t>> unit_points;  // in order of first appearance
+  for (const ChartSeries& s : series) {
+    auto it = std::find_if(unit_points.begin(), unit_points.end(),
+                           [&](const auto& u) { return u.first == s.unit; });
+    if (it == unit_points.end()) {
+      unit_points.emplace_back(s.unit, s.points);
+    } else {
+      it->second += s.points;
+    }
+  }
+  std::stable_sort(unit_points.begin(), unit_points.end(),
+                   [](const auto& a, const auto& b) { return a.second > b.second; });
+  for (auto& [unit, points] : unit_points) data.units.push_back(std::move(unit));
+  data.series = std::move(series);
+  return data;
+}
+
+std::vector<ChartPoint> DecimateRun(std::span<const ChartPoint> run, double x_min, double x_max,
+                                    int columns) {
+  std::vector<ChartPoint> kept;
+  if (run.empty()) return kept;
+  const auto first_in = std::lower_bound(run.begin(), run.end(), x_min,
+                                         [](const ChartPoint& p, double x) { return p.x < x; });
+  const auto end_in = std::upper_bound(run.begin(), run.end(), x_max,
+                                       [](double x, const ChartPoint& p) { return x < p.x; });
+  if (first_in != run.begin()) kept.push_back(*(first_in - 1));
+  if (columns < 1 || !(x_max > x_min) || end_in - first_in <= 4) {
+    kept.insert(kept.end(), first_in, end_in);
+  } else {
+    const double scale = columns / (x_max - x_min);
+    auto column_of = [&](const ChartPoint& p) {
+      return std::min(static_cast<long>(std::floor((p.x - x_min) * scale)), long{columns} - 1);
+    };
+    for (auto begin = first_in; begin != end_in;) {
+      const long column = column_of(*begin);
+      auto end = begin + 1;
+      auto low = begin, high = begin;
+      while (end != end_in && column_of(*end) == column) {
+        if (end->y < low->y) low = end;
+        if (end->y > high->y) high = end;
+        ++end;
+      }
+      const auto last = end - 1;
+      // The four in their order along the run, each once.
+      std::array<decltype(begin), 4> picks = {begin, low, high, last};
+      std::sort(picks.begin(), picks.end());
+      for (size_t i = 0; i < picks.size(); ++i) {
+        if (i == 0 || picks[i] != picks[i - 1]) kept.push_back(*picks[i]);
+      }
+      begin = end;
+    }
+  }
+  if (end_in != run.end()) kept.push_back(*end_in);
+  return kept;
+}
+
+std::vector<size_t> LabelsWithRoom(const std::vector<double>& positions, double width,
+                                   double right_edge) {
+  std::vector<size_t> labelled;
+  double free_from = -INFINITY;  // where the last label drawn ends
+  for (size_t i = 0; i < positions.size(); ++i) {
+    const double left = std::min(positions[i], right_edge - width);
+    if (left < free_from) continue;
+    labelled.push_back(i);
+    free_from = left + width;
+  }
+  return labelled;
+}
+
+}  // namespace rx

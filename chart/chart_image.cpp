@@ -1,0 +1,84 @@
+#include "chart/chart_image.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
+#include <QPainter>
+#include <QSaveFile>
+#include <QSvgGenerator>
+
+namespace rx {
+namespace {
+
+void Render(const QChart& chart, QPainter& painter) {
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  const QRectF source = chart.sceneBoundingRect();
+  chart.scene()->render(&painter, QRectF(QPointF(0, 0), source.size()), source);
+}
+
+[[noreturn]] void Fail(const QString& path, const QString& reason) {
+  throw ChartImageError(
+      QStringLiteral("Cannot write chart file %1: %2").arg(path, reason).toStdString());
+}
+
+}  // namespace
+
+std::optional<ChartImageFormat> ChartImageFormatFor(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  if (suffix == QLatin1String("svg")) return ChartImageFormat::kSvg;
+  if (suffix == QLatin1String("png")) return ChartImageFormat::kPng;
+  return std::nullopt;
+}
+
+void SetChartSize(QGraphicsScene& scene, QChart& chart, QSize size) {
+  if (chart.scene() != &scene) scene.addItem(&chart);
+  chart.setGeometry(QRectF(QPointF(0, 0), size));
+  if (chart.layout() != nullptr) chart.layout()->activate();
+}
+
+QByteArray ChartSvg(const QChart& chart, const QString& title) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  QSvgGenerator generator;
+  generator.setOutputDevice(&buffer);
+  const QSize size = chart.size().toSize();
+  generator.setSize(size);
+  generator.setViewBox(QRect(QPoint(0, 0), size));
+  generator.setTitle(title);
+  QPainter painter(&generator);
+  Render(chart, painter);
+  painter.end();
+  return bytes;
+}
+
+QImage ChartImage(const QChart& chart) {
+  QImage image(chart.size().toSize(), QImage::Format_ARGB32_Premultiplied);
+  if (image.isNull()) return image;
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  Render(chart, painter);
+  painter.end();
+  return image;
+}
+
+void SaveChartImage(const QChart& chart, const QString& path) {
+  const std::optional<ChartImageFormat> format = ChartImageFormatFor(path);
+  if (!format) Fail(path, QStringLiteral("the name must end in .svg or .png"));
+  QByteArray bytes;
+  if (*format == ChartImageFormat::kSvg) {
+    bytes = ChartSvg(chart, QFileInfo(path).completeBaseName());
+  } else {
+    const QImage image = ChartImage(chart);
+    if (image.isNull()) Fail(path, QStringLiteral("not enough memory for the image"));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG")) Fail(path, QStringLiteral("the PNG encoder failed"));
+  }
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) Fail(path, file.errorString());
+  if (file.write(bytes) != bytes.size() || !file.commit()) Fail(path, file.errorString());
+}
+
+}  // namespace rx

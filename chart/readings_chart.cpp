@@ -1,0 +1,257 @@
+#include "chart/readings_chart.h"
+
+#include <QFontMetricsF>
+#include <QGraphicsItem>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QPainter>
+#include <QPainterPath>
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace rx {
+namespace {
+
+// Colours that stay apart from each other and from the grey of the grid and time markers.
+constexpr QRgb kPalette[] = {0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd,
+                             0x8c564b, 0xe377c2, 0x17becf, 0xbcbd22, 0x393b79};
+constexpr qreal kLineWidth = 1.2;
+// Above the grid and axes of the chart, below its legend.
+constexpr qreal kLinesZ = 5;
+
+// A value range that an axis can show: never empty, with a little room above and below.
+std::pair<double, double> Padded(double low, double high) {
+  if (!(high > low)) {
+    const double half = low == 0 ? 1 : std::abs(low) * 0.1;
+    return {low - half, high + half};
+  }
+  const double room = (high - low) * 0.05;
+  return {low - room, high + room};
+}
+
+}  // namespace
+
+// Draws the runs of every series, the time markers and the labels of those with room over the
+// chart's plot area, from the axes' current ranges.
+class ReadingsLinesItem : public QGraphicsItem {
+ public:
+  explicit ReadingsLinesItem(ReadingsChart* chart) : QGraphicsItem(chart), chart_(chart) {
+    setZValue(kLinesZ);
+    label_font_ = chart->font();
+    label_font_.setPointSizeF(label_font_.pointSizeF() * 0.8);
+    const QFontMetricsF metrics(label_font_);
+    for (const TimeMarker& marker : chart->Data().markers) {
+      label_width_ =
+          std::max(label_width_, metrics.horizontalAdvance(QString::fromStdString(marker.label)));
+    }
+    label_height_ = metrics.height();
+  }
+
+  void PlotAreaChanged() {
+    prepareGeometryChange();
+    update();
+  }
+
+  QRectF boundingRect() const override { return chart_->plotArea(); }
+
+  void paint(QPainter* painter, const QStyleOptionGraphicsItem*, QWidget*) override {
+    const QRectF plot = chart_->plotArea();
+    if (plot.width() <= 0 || plot.height() <= 0) return;
+    painter->save();
+    painter->setClipRect(plot);
+    const QValueAxis* x_axis = chart_->RecordAxis();
+    const double x_min = x_axis->min(), x_max = x_axis->max();
+    const double x_scale = plot.width() / (x_max - x_min);
+    auto x_at = [&](double x) { return plot.left() + (x - x_min) * x_scale; };
+
+    const std::vector<TimeMarker>& markers = chart_->Data().markers;
+    const auto first_marker =
+        std::lower_bound(markers.begin(), markers.end(), x_min,
+                         [](const TimeMarker& m, double x) { return m.x < x; });
+    const auto end_marker = std::upper_bound(first_marker, markers.end(), x_max,
+                                             [](double x, const TimeMarker& m) { return x < m.x; });
+    // At most one line a pixel column, fainter the closer they stand, so that thousands of
+    // time records tint the plot instead of hiding the readings.
+    QPainterPath marker_lines;
+    std::vector<double> label_at;
+    double last_column = -1;
+    for (auto m = first_marker; m != end_marker; ++m) {
+      const double x = x_at(m->x);
+      label_at.push_back(x + 2);
+      if (std::round(x) == last_column) continue;
+      last_column = std::round(x);
+      marker_lines.moveTo(x, plot.top());
+      marker_lines.lineTo(x, plot.bottom());
+    }
+    const double spacing = plot.width() / std::max<double>(1, label_at.size());
+    const int alpha = static_cast<int>(std::clamp(spacing * 30, 25.0, 120.0));
+    // Dashed while they stand apart, to tell them from the grid.
+    painter->setPen(
+        QPen(QColor(120, 120, 150, alpha), 0.8, spacing > 6 ? Qt::DashLine : Qt::SolidLine));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawPath(marker_lines);
+
+    const int columns = static_cast<int>(std::ceil(plot.width()));
+    const std::vector<ChartSeries>& series = chart_->Data().series;
+    for (size_t i = 0; i < series.size(); ++i) {
+      const QValueAxis* y_axis = chart_->ValueAxis(i);
+      const double y_min = y_axis->min();
+      const double y_scale = plot.height() / (y_axis->max() - y_min);
+      QPen pen(chart_->SeriesColor(i), kLineWidth);
+      pen.setCapStyle(Qt::FlatCap);
+      pen.setJoinStyle(Qt::RoundJoin);
+      painter->setPen(pen);
+      for (const ChartRun& run : series[i].runs) {
+        if (run.back().x < x_min || run.front().x > x_max) continue;
+        const std::vector<ChartPoint> points = DecimateRun(run, x_min, x_max, columns);
+        QPainterPath path;
+        for (size_t p = 0; p < points.size(); ++p) {
+          const QPointF at(x_at(points[p].x), plot.bottom() - (points[p].y - y_min) * y_scale);
+          if (p == 0) {
+            path.moveTo(at);
+          } else {
+            path.lineTo(at);
+          }
+        }
+        // A reading with gaps on both sides, shown as a short dash so that it is not lost.
+        if (points.size() == 1) {
+          const QPointF at = path.currentPosition();
+          path.moveTo(at.x() - 3, at.y());
+          path.lineTo(at.x() + 3, at.y());
+        }
+        painter->drawPath(path);
+      }
+    }
+
+    const double width = label_width_ + 4;
+    painter->setFont(label_font_);
+    for (const size_t i : LabelsWithRoom(label_at, width + 4, plot.right())) {
+      const QRectF box(std::min(label_at[i], plot.right() - width), plot.top() + 1, width,
+                       label_height_);
+      painter->fillRect(box, QColor(255, 255, 255, 210));
+      painter->setPen(QColor(90, 90, 90));
+      painter->drawText(box, Qt::AlignCenter,
+                        QString::fromStdString(first_marker[static_cast<long>(i)].label));
+    }
+    painter->restore();
+  }
+
+ private:
+  ReadingsChart* chart_;
+  QFont label_font_;
+  double label_width_ = 0;
+  double label_height_ = 0;
+};
+
+ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
+    : QChart(parent), data_(std::move(data)) {
+  const size_t count = data_.series.size();
+
+  // The series with the most readings get the first colours and the legend's places.
+  std::vector<size_t> by_points(count);
+  std::iota(by_points.begin(), by_points.end(), 0);
+  std::stable_sort(by_points.begin(), by_points.end(), [&](size_t a, size_t b) {
+    return data_.series[a].points > data_.series[b].points;
+  });
+  colors_.resize(count);
+  std::vector<bool> in_legend(count, false);
+  for (size_t rank = 0; rank < count; ++rank) {
+    colors_[by_points[rank]] = QColor(kPalette[rank % std::size(kPalette)]);
+    in_legend[by_points[rank]] = rank < kMaxLegendEntries;
+  }
+
+  record_axis_ = new QValueAxis(this);
+  record_axis_->setTitleText(tr("Record No."));
+  record_axis_->setLabelFormat("%.0f");
+  addAxis(record_axis_, Qt::AlignBottom);
+  const auto [x_low, x_high] = data_.last_x > data_.first_x ? std::pair(data_.first_x, data_.last_x)
+                                                            : Padded(data_.first_x, data_.last_x);
+  record_axis_->setRange(x_low, x_high);
+  record_axis_->applyNiceNumbers();
+  whole_ranges_.emplace_back(record_axis_->min(), record_axis_->max());
+
+  const bool shared = data_.units.size() > kMaxValueAxes;
+  const size_t axes = shared ? 1 : data_.units.size();
+  for (size_t a = 0; a < axes; ++a) {
+    auto* axis = new QValueAxis(this);
+    if (shared) {
+      axis->setTitleText(tr("Value (units in the legend)"));
+    } else {
+      axis->setTitleText(data_.units[a].empty() ? tr("(no unit)")
+                                                : QString::fromStdString(data_.units[a]));
+    }
+    axis->setLabelFormat("%.6g");
+    addAxis(axis, a % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
+    value_axes_.push_back(axis);
+  }
+  std::vector<std::pair<double, double>> extent(axes, {INFINITY, -INFINITY});
+  for (const ChartSeries& s : data_.series) {
+    const size_t a =
+        shared ? 0
+               : std::find(data_.units.begin(), data_.units.end(), s.unit) - data_.units.begin();
+    series_axis_.push_back(value_axes_[a]);
+    extent[a].first = std::min(extent[a].first, s.min_y);
+    extent[a].second = std::max(extent[a].second, s.max_y);
+  }
+  for (size_t a = 0; a < axes; ++a) {
+    const auto [low, high] = Padded(extent[a].first, extent[a].second);
+    value_axes_[a]->setRange(low, high);
+    value_axes_[a]->applyNiceNumbers();
+    whole_ranges_.emplace_back(value_axes_[a]->min(), value_axes_[a]->max());
+  }
+
+  // An axis that one series alone is drawn against takes its colour, so that it is plain which
+  // line it measures.
+  for (QValueAxis* axis : value_axes_) {
+    if (std::count(series_axis_.begin(), series_axis_.end(), axis) != 1) continue;
+    const QColor color =
+        colors_[std::find(series_axis_.begin(), series_axis_.end(), axis) - series_axis_.begin()];
+    axis->setLabelsColor(color);
+    axis->setTitleBrush(color);
+    axis->setLinePenColor(color);
+  }
+
+  // The legend's entries: series without points, which give the legend its colour and text
+  // while the lines themselves are drawn by the lines item.
+  for (size_t i = 0; i < count; ++i) {
+    if (!in_legend[i]) continue;
+    auto* entry = new QLineSeries(this);
+    entry->setName(QString::fromStdString(data_.series[i].name));
+    entry->setPen(QPen(colors_[i], 2));
+    addSeries(entry);
+    entry->attachAxis(record_axis_);
+    entry->attachAxis(series_axis_[i]);
+  }
+  if (count > kMaxLegendEntries) {
+    auto* more = new QLineSeries(this);
+    more->setName(tr("and %n more series", nullptr, static_cast<int>(count - kMaxLegendEntries)));
+    more->setPen(QPen(Qt::transparent));
+    addSeries(more);
+    more->attachAxis(record_axis_);
+    more->attachAxis(value_axes_.front());
+  }
+  // At the right, one entry a line, the names are never cut short.
+  legend()->setAlignment(Qt::AlignRight);
+  // A line in the series' colour, and none for the entry that counts the others.
+  legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+  setBackgroundRoundness(0);
+  legend()->setVisible(count > 0);
+
+  lines_ = new ReadingsLinesItem(this);
+  connect(this, &QChart::plotAreaChanged, this, [this] { lines_->PlotAreaChanged(); });
+  connect(record_axis_, &QValueAxis::rangeChanged, this, [this] { lines_->update(); });
+  for (QValueAxis* axis : value_axes_) {
+    connect(axis, &QValueAxis::rangeChanged, this, [this] { lines_->update(); });
+  }
+}
+
+void ReadingsChart::ShowWholeChart() {
+  record_axis_->setRange(whole_ranges_[0].first, whole_ranges_[0].second);
+  for (size_t a = 0; a < value_axes_.size(); ++a) {
+    value_axes_[a]->setRange(whole_ranges_[a + 1].first, whole_ranges_[a + 1].second);
+  }
+}
+
+}  // namespace rx

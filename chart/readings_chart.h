@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QChart>
+#include <QColor>
+#include <QValueAxis>
+#include <vector>
+
+#include "chart/chart_data.h"
+
+namespace rx {
+
+class ReadingsLinesItem;
+
+// The chart of a data file's readings: a Qt Chart with the record number across, one value axis
+// per unit (or one shared axis when there are too many units to tell apart), a legend, and the
+// readings and time markers drawn over its plot area. Put it in a QChartView to show it (zoom
+// with QChart::zoomIn / zoom / scroll; ShowWholeChart goes back), or lay it out with
+// SetChartSize (chart_image.h) to save it as an image.
+//
+// Each series is drawn as one line per run, so a reading without valid digits leaves a gap.
+// The lines are thinned to the plot area's pixel columns each time it is painted, keeping
+// what a line through every point would show, so a zoomed-in chart shows every reading again.
+class ReadingsChart : public QChart {
+  Q_OBJECT
+ public:
+  // Beyond this many units, one axis each would leave no room for the plot, so the units
+  // share one value axis and each series names its unit in the legend.
+  static constexpr size_t kMaxValueAxes = 4;
+  // The legend names at most this many series, those with the most readings, and says how
+  // many more there are.
+  static constexpr size_t kMaxLegendEntries = 16;
+
+  explicit ReadingsChart(ChartData data, QGraphicsItem* parent = nullptr);
+
+  const ChartData& Data() const { return data_; }
+  // The line colour of `Data().series[index]`.
+  QColor SeriesColor(size_t index) const { return colors_.at(index); }
+  QValueAxis* RecordAxis() const { return record_axis_; }
+  // The value axis that `Data().series[index]` is drawn against.
+  QValueAxis* ValueAxis(size_t index) const { return series_axis_.at(index); }
+  // Sets every axis back to the range that shows all readings.
+  void ShowWholeChart();
+
+ private:
+  ChartData data_;
+  std::vector<QColor> colors_;
+  QValueAxis* record_axis_ = nullptr;
+  std::vector<QValueAxis*> value_axes_;
+  std::vector<QValueAxis*> series_axis_;
+  std::vector<std::pair<double, double>> whole_ranges_;  // of record_axis_, then value_axes_
+  ReadingsLinesItem* lines_ = nullptr;
+};
+
+}  // namespace rx

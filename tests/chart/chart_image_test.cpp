@@ -1,0 +1,105 @@
+// The chart drawn by Qt Charts and written as SVG and PNG, on Qt's offscreen platform.
+#include "chart/chart_image.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QGraphicsScene>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <map>
+#include <vector>
+
+#include "chart/readings_chart.h"
+
+namespace rx {
+namespace {
+
+ChartData TwoChannels() {
+  const std::vector<StoredRecord> records = {
+      {"231207093015", "Time", 0}, {"1.5", "V         ", 1},    {"20", "A         ", 2},
+      {"2.5", "V         ", 1},    {"999999", "V         ", 1}, {"3", "V         ", 1},
+      {"21", "A         ", 2},     {"2", "V         ", 1},
+  };
+  return BuildChartData(ToReadings(records, TextEncoding::kCp1252));
+}
+
+// The <path> elements of an SVG drawn with no fill, counted by stroke colour, which an
+// element takes from its own attributes or from the nearest enclosing group's.
+std::map<QString, int> LinePathsByColor(const QByteArray& svg, QString* error) {
+  std::map<QString, int> paths;
+  QXmlStreamReader xml(svg);
+  std::vector<std::pair<QString, QString>> inherited = {{"", ""}};  // stroke, fill
+  while (!xml.atEnd()) {
+    xml.readNext();
+    if (xml.isStartElement()) {
+      auto [stroke, fill] = inherited.back();
+      const QXmlStreamAttributes attributes = xml.attributes();
+      if (attributes.hasAttribute("stroke")) stroke = attributes.value("stroke").toString();
+      if (attributes.hasAttribute("fill")) fill = attributes.value("fill").toString();
+      inherited.emplace_back(stroke, fill);
+      if (xml.name() == QLatin1String("path") && fill == "none") ++paths[stroke];
+    } else if (xml.isEndElement()) {
+      inherited.pop_back();
+    }
+  }
+  if (xml.hasError()) *error = xml.errorString();
+  return paths;
+}
+
+TEST(ChartImageTest, SvgIsWellFormedWithOnePathPerRun) {
+  QGraphicsScene scene;
+  auto* chart = new ReadingsChart(TwoChannels());
+  SetChartSize(scene, *chart, kDefaultChartSize);
+  const QByteArray svg = ChartSvg(*chart, "two channels");
+  QString error;
+  const std::map<QString, int> paths = LinePathsByColor(svg, &error);
+  EXPECT_EQ(error, "");
+  ASSERT_EQ(chart->Data().series.size(), 2u);
+  // Channel 1's no-digits reading splits its line in two; channel 2 is one line.
+  const int runs[] = {2, 1};
+  for (size_t i = 0; i < 2; ++i) {
+    ASSERT_EQ(chart->Data().series[i].runs.size(), size_t(runs[i]));
+    const auto it = paths.find(chart->SeriesColor(i).name());
+    EXPECT_EQ(it == paths.end() ? 0 : it->second, runs[i]) << chart->Data().series[i].name;
+  }
+}
+
+TEST(ChartImageTest, SavedImageHasTheSizeAsked) {
+  QTemporaryDir dir;
+  for (const QSize size : {kDefaultChartSize, QSize(333, 222)}) {
+    for (const char* name : {"chart.png", "chart.SVG"}) {
+      SCOPED_TRACE(testing::Message() << name << " " << size.width() << "x" << size.height());
+      QGraphicsScene scene;
+      auto* chart = new ReadingsChart(TwoChannels());
+      SetChartSize(scene, *chart, size);
+      const QString path = dir.filePath(name);
+      SaveChartImage(*chart, path);
+      QFile file(path);
+      ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+      const QByteArray bytes = file.readAll();
+      if (QString(name).endsWith(".png")) {
+        const QImage image = QImage::fromData(bytes, "PNG");
+        EXPECT_EQ(image.size(), size);
+      } else {
+        QXmlStreamReader xml(bytes);
+        xml.readNextStartElement();
+        EXPECT_EQ(xml.name(), QLatin1String("svg"));
+        EXPECT_EQ(xml.attributes().value("viewBox").toString(),
+                  QString("0 0 %1 %2").arg(size.width()).arg(size.height()));
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace rx
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
