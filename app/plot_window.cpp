@@ -5,15 +5,11 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QPushButton>
-#include <QRubberBand>
 #include <QVBoxLayout>
 #include <QWheelEvent>
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <set>
 
 #include "chart/chart_data.h"
 #include "chart/chart_image.h"
@@ -22,96 +18,59 @@
 
 namespace rx {
 
-// The chart on the screen, zoomed by a dragged rectangle, the mouse wheel or the keyboard. The
-// chart's lines follow its axes, so zooming sets the axes' ranges.
+// The chart on the screen: a dragged rectangle zooms into it (Qt's rubber band), the mouse wheel
+// zooms around the point under it, + and - zoom, the arrow keys move, Home shows it whole.
 class ReadingsChartView : public QChartView {
  public:
-  explicit ReadingsChartView(ReadingsChart* chart, QWidget* parent)
-      : QChartView(chart, parent), chart_(chart), band_(QRubberBand::Rectangle, this) {
+  ReadingsChartView(ReadingsChart* chart, QWidget* parent)
+      : QChartView(chart, parent), chart_(chart) {
     setRenderHint(QPainter::Antialiasing);
+    setRubberBand(QChartView::RectangleRubberBand);
     setFocusPolicy(Qt::StrongFocus);
   }
 
-  // Shows the part of the plot area between the fractions `from` and `to` of its width and
-  // height (0 to 1, from the top-left corner).
-  void ZoomTo(QPointF from, QPointF to) {
-    auto set = [](QValueAxis* axis, double low, double high) {
-      const double min = axis->min(), span = axis->max() - axis->min();
-      if (high - low <= 0) return;
-      axis->setRange(min + low * span, min + high * span);
-    };
-    set(chart_->RecordAxis(), from.x(), to.x());
-    std::set<QValueAxis*> value_axes;
-    for (size_t i = 0; i < chart_->Data().series.size(); ++i) {
-      value_axes.insert(chart_->ValueAxis(i));
-    }
-    // The vertical fractions count from the top, the values from the bottom.
-    for (QValueAxis* axis : value_axes) set(axis, 1 - to.y(), 1 - from.y());
-  }
-
-  // Zooms in (`factor` above 1) or out around the point `at` of the plot area, which stays where
-  // it is.
+  // Zooms in (`factor` above 1) or out around `at`, in the chart's coordinates, which stays
+  // where it is.
   void ZoomAround(QPointF at, double factor) {
     const QRectF plot = chart_->plotArea();
-    const double fx = std::clamp((at.x() - plot.left()) / plot.width(), 0.0, 1.0);
-    const double fy = std::clamp((at.y() - plot.top()) / plot.height(), 0.0, 1.0);
-    ZoomTo({fx - fx / factor, fy - fy / factor},
-           {fx + (1 - fx) / factor, fy + (1 - fy) / factor});
+    QRectF shown(0, 0, plot.width() / factor, plot.height() / factor);
+    shown.moveCenter(at + (plot.center() - at) / factor);
+    chart_->zoomIn(shown);
   }
 
  protected:
-  void mousePressEvent(QMouseEvent* event) override {
-    if (event->button() == Qt::LeftButton && chart_->plotArea().contains(event->position())) {
-      origin_ = event->position().toPoint();
-      band_.setGeometry(QRect(origin_, QSize()));
-      band_.show();
-    }
-    event->accept();
-  }
-  void mouseMoveEvent(QMouseEvent* event) override {
-    if (band_.isVisible()) {
-      band_.setGeometry(QRect(origin_, event->position().toPoint()).normalized());
-    }
-    event->accept();
-  }
-  void mouseReleaseEvent(QMouseEvent* event) override {
-    if (!band_.isVisible()) return;
-    band_.hide();
-    const QRectF plot = chart_->plotArea();
-    const QRectF chosen = QRectF(band_.geometry()).intersected(plot);
-    if (chosen.width() < 4 || chosen.height() < 4) return;  // a click, not a rectangle
-    ZoomTo(QPointF((chosen.left() - plot.left()) / plot.width(),
-                   (chosen.top() - plot.top()) / plot.height()),
-           QPointF((chosen.right() - plot.left()) / plot.width(),
-                   (chosen.bottom() - plot.top()) / plot.height()));
-    event->accept();
-  }
   void wheelEvent(QWheelEvent* event) override {
     const double steps = event->angleDelta().y() / 120.0;
-    if (steps != 0) ZoomAround(event->position(), std::pow(1.25, steps));
+    if (steps != 0) {
+      ZoomAround(chart_->mapFromScene(mapToScene(event->position().toPoint())),
+                 std::pow(1.25, steps));
+    }
     event->accept();
   }
   void keyPressEvent(QKeyEvent* event) override {
-    const QPointF centre = chart_->plotArea().center();
+    const QRectF plot = chart_->plotArea();
     switch (event->key()) {
       case Qt::Key_Plus:
       case Qt::Key_Equal:
-        ZoomAround(centre, 1.25);
+        ZoomAround(plot.center(), 1.25);
         break;
       case Qt::Key_Minus:
-        ZoomAround(centre, 0.8);
+        ZoomAround(plot.center(), 0.8);
         break;
       case Qt::Key_Left:
-        ZoomTo({-0.1, 0}, {0.9, 1});
+        chart_->scroll(-plot.width() / 10, 0);
         break;
       case Qt::Key_Right:
-        ZoomTo({0.1, 0}, {1.1, 1});
+        chart_->scroll(plot.width() / 10, 0);
         break;
       case Qt::Key_Up:
-        ZoomTo({0, -0.1}, {1, 0.9});
+        chart_->scroll(0, plot.height() / 10);
         break;
       case Qt::Key_Down:
-        ZoomTo({0, 0.1}, {1, 1.1});
+        chart_->scroll(0, -plot.height() / 10);
+        break;
+      case Qt::Key_Home:
+        chart_->ShowWholeChart();
         break;
       default:
         QChartView::keyPressEvent(event);
@@ -122,8 +81,6 @@ class ReadingsChartView : public QChartView {
 
  private:
   ReadingsChart* chart_;
-  QRubberBand band_;
-  QPoint origin_;
 };
 
 namespace {
@@ -160,11 +117,12 @@ PlotWindow::PlotWindow(const ShownRecords& shown, FileDialogs& dialogs, MessageB
   view_->setFocus();
 }
 
+QChartView& PlotWindow::View() const { return *view_; }
+
 void PlotWindow::ShowWholeChart() { chart_->ShowWholeChart(); }
 
 void PlotWindow::SaveImage() {
-  const std::string proposed =
-      std::filesystem::path(path_).replace_extension(".png").string();
+  const std::string proposed = std::filesystem::path(path_).replace_extension(".png").string();
   const std::string path = dialogs_.SaveImage(proposed);
   if (path.empty()) return;
   try {

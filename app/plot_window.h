@@ -7,6 +7,7 @@
 #include "app/file_dialogs.h"
 #include "download/message_box.h"
 
+class QChartView;
 class QPushButton;
 
 namespace rx {
@@ -16,7 +17,7 @@ class ReadingsChartView;
 
 // A window of its own with the chart of the readings the grid showed when it was opened: drag a
 // rectangle or turn the mouse wheel to zoom (+ and - from the keyboard, the arrow keys move),
-// "Whole Chart" goes back to every reading, "Save Image..." writes it as PNG or SVG.
+// "Whole Chart" (or Home) goes back to every reading, "Save Image..." writes it as PNG or SVG.
 class PlotWindow : public QWidget {
   Q_OBJECT
 
@@ -25,7 +26,7 @@ class PlotWindow : public QWidget {
              QWidget* parent = nullptr);
 
   ReadingsChart& Chart() const { return *chart_; }
-  ReadingsChartView& View() const { return *view_; }
+  QChartView& View() const;
 
   void ShowWholeChart();
   void SaveImage();

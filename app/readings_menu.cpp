@@ -4,6 +4,11 @@
 #include <QShortcut>
 #include <filesystem>
 
+#include "app/plot_window.h"
+#include "data/readings.h"
+#include "export/csv_export.h"
+#include "export/export_file.h"
+
 namespace rx {
 namespace {
 
@@ -47,8 +52,24 @@ void ReadingsMenu::OpenDataFile() {
   if (!path.empty()) commands_.OpenDataFile(path);
 }
 
-void ReadingsMenu::PlotReadings() {}
+void ReadingsMenu::PlotReadings() {
+  const ShownRecords& shown = commands_.Shown();
+  if (shown.records.empty()) return;
+  // A window of the form's own, so it closes with the program; it deletes itself when closed.
+  auto* window = new PlotWindow(shown, *dialogs_, messages_, grid_.window());
+  window->show();
+}
 
-void ReadingsMenu::ExportForSpreadsheet() {}
+void ReadingsMenu::ExportForSpreadsheet() {
+  const ShownRecords& shown = commands_.Shown();
+  if (shown.records.empty()) return;
+  const std::string path =
+      dialogs_->SaveCsv(std::filesystem::path(shown.path).replace_extension(".csv").string());
+  if (path.empty()) return;
+  const std::vector<Reading> readings = ToReadings(shown.records, shown.encoding);
+  const std::string problem =
+      WriteExportFile(path, [&](std::ostream& out) { WriteCsv(out, readings); });
+  if (!problem.empty()) messages_.Inform(problem);
+}
 
 }  // namespace rx

@@ -2,8 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <iostream>
+
+#include "export/export_file.h"
 
 namespace rx::cli {
 
@@ -27,17 +28,9 @@ bool WriteOutputOrReport(const std::string& output_path,
               << std::strerror(errno ? errno : EIO) << "\n";
     return false;
   }
-  std::ofstream file(output_path, std::ios::binary | std::ios::trunc);
-  if (!file) {
-    std::cerr << "rx7731-cli: Cannot create " << output_path << ": "
-              << std::strerror(errno ? errno : EIO) << "\n";
-    return false;
-  }
-  write(file);
-  file.close();
-  if (file) return true;
-  std::cerr << "rx7731-cli: Cannot write " << output_path << ": "
-            << std::strerror(errno ? errno : EIO) << " (the file is incomplete)\n";
+  const std::string problem = WriteExportFile(output_path, write);
+  if (problem.empty()) return true;
+  std::cerr << "rx7731-cli: " << problem << "\n";
   return false;
 }
 

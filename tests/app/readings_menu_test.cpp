@@ -1,9 +1,15 @@
 #include "app/readings_menu.h"
 
 #include <QApplication>
+#include <QChartView>
+#include <QImage>
 #include <QMenu>
 #include <QTest>
+#include <QValueAxis>
+#include <QWheelEvent>
 
+#include "app/plot_window.h"
+#include "chart/readings_chart.h"
 #include "form_fixture.h"
 
 namespace rx {
@@ -120,6 +126,69 @@ TEST_F(GridMenu, AFileThatIsNotADataFileIsReportedWithItsLineAndTheGridStays) {
   dialogs.answer.clear();  // cancelled: nothing happens
   Menu().OpenDataFile();
   EXPECT_EQ(boxes.shown.size(), 2u);
+}
+
+TEST_F(GridMenu, ExportWritesTheGridsReadingsAsCsvBesideTheDataFile) {
+  Open();
+  Download(Frame("40231207093015") + kChannelFrame + Frame("10070300001234"));
+  Click(1);
+  const std::string csv = dir.File("readings.csv");
+  dialogs.answer = csv;
+  Menu().ExportForSpreadsheet();
+  EXPECT_EQ(dialogs.asked, std::vector<std::string>{"csv " + dir.File("261208.csv")});
+  EXPECT_EQ(test::ReadBytes(csv),
+            "number,kind,channel,value,unit,time,last_time_stamp\r\n"
+            "1,\"time\",0,,\"Time\",\"2023-12-07T09:30:15\",\"\"\r\n"
+            "2,\"reading\",1,123.45,\"A\",\"\",\"2023-12-07T09:30:15\"\r\n"
+            "3,\"coded\",0,-1.234,\"7\",\"\",\"2023-12-07T09:30:15\"\r\n");
+
+  dialogs.answer = dir.File("no such folder/readings.csv");
+  Menu().ExportForSpreadsheet();
+  ASSERT_EQ(boxes.shown.size(), 2u);
+  EXPECT_EQ(boxes.shown[1].prompt,
+            "Cannot create " + dialogs.answer + ": No such file or directory");
+}
+
+TEST_F(GridMenu, PlotShowsTheGridsReadingsWithAGapForAReadingWithoutDigits) {
+  const std::string earlier = dir.File("earlier.dat");
+  WriteBytes(earlier,
+             "0,\"231207093015\",\"Time\",0\r\n1,1.5,\"V         \",2\r\n"
+             "2,999999,\"V         \",2\r\n3,2.5,\"V         \",2\r\n4,-3,7,0\r\n");
+  Open();
+  dialogs.answer = earlier;
+  Menu().OpenDataFile();
+  Menu().PlotReadings();
+  auto* window = form->findChild<PlotWindow*>();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->windowTitle().contains(QString::fromStdString(earlier)));
+  const ChartData& data = window->Chart().Data();
+  ASSERT_EQ(data.series.size(), 2u);
+  EXPECT_EQ(data.series[0].channel, 0);  // the coded reading
+  EXPECT_EQ(data.series[1].unit, "V");
+  EXPECT_EQ(data.series[1].runs, (std::vector<ChartRun>{{{2, 1.5}}, {{4, 2.5}}}));
+  EXPECT_EQ(data.markers, (std::vector<TimeMarker>{{1, "231207 09:30:15"}}));
+
+  // The wheel zooms in around the mouse; Whole Chart shows every reading again.
+  window->resize(800, 500);
+  window->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+  QValueAxis* records = window->Chart().RecordAxis();
+  const double whole = records->max() - records->min();
+  const QPoint at = window->View().viewport()->rect().center();
+  QWheelEvent wheel(at, window->View().viewport()->mapToGlobal(at), {}, {0, 240}, Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(window->View().viewport(), &wheel);
+  EXPECT_LT(records->max() - records->min(), whole * 0.7);
+  window->findChild<QPushButton*>("WholeChart")->click();
+  EXPECT_DOUBLE_EQ(records->max() - records->min(), whole);
+
+  const std::string png = dir.File("chart.png");
+  dialogs.answer = png;
+  window->SaveImage();
+  EXPECT_EQ(dialogs.asked.back(), "image " + dir.File("earlier.png"));
+  EXPECT_FALSE(QImage(QString::fromStdString(png)).isNull());
+  EXPECT_EQ(boxes.shown.size(), 0u);
+  window->close();
 }
 
 TEST_F(GridMenu, ShiftF10OnTheGridOpensTheMenu) {
