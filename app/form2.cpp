@@ -94,6 +94,7 @@ Form2::Form2(SerialControl& serial, MessageBox& messages, TickClock& clock, Prog
   SetTabOrder();
   command1_[0]->setFocus();
   Form_Load(*this, commands_, unit_names_, messages, program_, today);
+  fgrid1_->Model().SetTextEncoding(unit_names_.Encoding());
 }
 
 Form2::~Form2() {
