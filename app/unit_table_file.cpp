@@ -28,8 +28,8 @@ class ByteSource {
   void Advance() { ++pos_; }
   // The errno of a failed read, 0 while none has failed.
   int Error() const { return error_; }
-  // The encoding of the bytes taken so far: a file that is cut short, or that has more than the
-  // table needs, is judged on what was read of it as the table.
+  // The encoding of the bytes taken so far. A file that reading stopped in (more than 301 pairs,
+  // a field too long) is judged on what was read of it, which keeps a huge file cheap.
   TextEncoding Encoding() {
     TakeInDetector();
     return detector_.Encoding();
