@@ -66,6 +66,7 @@ void Commands::ShowData() {
   try {
     std::vector<StoredRecord> records = ViewData(grid_, df_, download_.datano());
     shown_ = {df_, std::move(records), unit_encoding_};
+    form_.SetGridTextEncoding(shown_.encoding);
   } catch (const DataFileError& e) {
     messages_.Inform(e.what());
   }
@@ -76,6 +77,7 @@ bool Commands::OpenDataFile(const std::string& path) {
     DataFileContents contents = ReadWholeDataFile(path);
     ShowRecords(grid_, contents.records);
     shown_ = {path, std::move(contents.records), contents.encoding};
+    form_.SetGridTextEncoding(shown_.encoding);
     return true;
   } catch (const DataFileError& e) {
     messages_.Inform(e.what());

@@ -95,6 +95,8 @@ Form2::Form2(SerialControl& serial, MessageBox& messages, TickClock& clock, Prog
   SetTabOrder();
   command1_[0]->setFocus();
   Form_Load(*this, commands_, unit_names_, messages, program_, today);
+  commands_.SetUnitEncoding(unit_names_.Encoding());
+  fgrid1_->Model().SetTextEncoding(unit_names_.Encoding());
   file_dialogs_.SetParent(this);
   grid_menu_ = new ReadingsMenu(*fgrid1_, commands_, messages, file_dialogs_);
 }
@@ -281,6 +283,10 @@ void Form2::SetIndicatorVisible(bool visible) { shape1_->setVisible(visible); }
 void Form2::SetIndicatorColor(uint32_t bgr) { shape1_->SetFillColor(ColorFromBgr(bgr)); }
 
 void Form2::SetReceivingVisible(bool visible) { label3_->setVisible(visible); }
+
+void Form2::SetGridTextEncoding(TextEncoding encoding) {
+  fgrid1_->Model().SetTextEncoding(encoding);
+}
 
 void Form2::SetCaption(const std::string& caption) { setWindowTitle(FromLocal(caption)); }
 

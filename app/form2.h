@@ -72,6 +72,7 @@ class Form2 final : public QWidget, public FormControls {
   void SetFileNameText(const std::string& text) override;
   void AddPortItem(const std::string& text) override;
   void SetPortListIndex(int index) override;
+  void SetGridTextEncoding(TextEncoding encoding) override;
   int PortListIndex() const override;
   void Unload() override;
 

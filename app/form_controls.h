@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "data/text_encoding.h"
 #include "download/window_controls.h"
 
 namespace rx {
@@ -19,6 +20,8 @@ class FormControls : public WindowControls {
   virtual void SetPortListIndex(int index) = 0;
   // The selected port list entry, -1 when none is: the typed text names no entry.
   virtual int PortListIndex() const = 0;
+  // The encoding the grid's texts are shown in: that of the unit names in the records shown.
+  virtual void SetGridTextEncoding(TextEncoding encoding) = 0;
   // Closes the window, which ends the program.
   virtual void Unload() = 0;
 };

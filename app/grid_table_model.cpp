@@ -53,17 +53,32 @@ Qt::Alignment GridTableModel::ToQtAlignment(int16_t code, const QString& text) {
   }
 }
 
-Qt::Alignment GridTableModel::CellAlignment(int row, int col) const {
-  return ToQtAlignment(grid_.ColAlignment(col), QString::fromLatin1(grid_.TextMatrix(row, col)));
+QString GridTableModel::Decode(const std::string& text, TextEncoding encoding) {
+  // Most cells are numbers: they need no conversion beyond Latin-1's.
+  if (std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; })) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+  }
+  return QString::fromStdString(ToUtf8(text, encoding));
 }
 
-QString GridTableModel::CornerText() const { return QString::fromLatin1(grid_.TextMatrix(0, 0)); }
+void GridTableModel::SetTextEncoding(TextEncoding encoding) {
+  if (encoding == encoding_) return;
+  encoding_ = encoding;
+  EmitAllTextsChanged();
+}
+
+Qt::Alignment GridTableModel::CellAlignment(int row, int col) const {
+  const int16_t code = grid_.ColAlignment(col);
+  return ToQtAlignment(code, code == GridTable::kGeneral ? Text(row, col) : QString());
+}
+
+QString GridTableModel::CornerText() const { return Text(0, 0); }
 
 QVariant GridTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   const int row = index.row() + 1, col = index.column() + 1;
   if (row >= grid_.Rows() || col >= grid_.Cols()) return {};
-  if (role == Qt::DisplayRole) return QString::fromLatin1(grid_.TextMatrix(row, col));
+  if (role == Qt::DisplayRole) return Text(row, col);
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(CellAlignment(row, col));
   return {};
 }
@@ -72,7 +87,7 @@ QVariant GridTableModel::headerData(int section, Qt::Orientation orientation, in
   const int row = orientation == Qt::Horizontal ? 0 : section + 1;
   const int col = orientation == Qt::Horizontal ? section + 1 : 0;
   if (section < 0 || row >= grid_.Rows() || col >= grid_.Cols()) return {};
-  if (role == Qt::DisplayRole) return QString::fromLatin1(grid_.TextMatrix(row, col));
+  if (role == Qt::DisplayRole) return Text(row, col);
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(CellAlignment(row, col));
   return {};
 }
@@ -123,7 +138,9 @@ void GridTableModel::EmitPendingChanges() {
   first_row_ = last_row_ = first_col_ = last_col_ = first_header_ = last_header_ = -1;
 }
 
-void GridTableModel::GridCleared() {
+void GridTableModel::GridCleared() { EmitAllTextsChanged(); }
+
+void GridTableModel::EmitAllTextsChanged() {
   emit cornerChanged();
   if (grid_.Cols() > 1) emit headerDataChanged(Qt::Horizontal, 0, grid_.Cols() - 2);
   if (grid_.Rows() > 1) {

@@ -38,6 +38,26 @@ std::string_view Instructions() {
   return kText;
 }
 
+namespace {
+
+// What went wrong with the unit table, and what becomes of readings whose unit code has no name.
+std::string UnitTableMessage(const UnitTableLoad& load) {
+  std::string message = load.problem + ".\r\nThe program goes on with the " +
+                        std::to_string(load.entries) +
+                        (load.entries == 1 ? " unit name" : " unit names") + " read.";
+  const int last = UnitNames::kEntries - 1;
+  if (load.entries <= last) {
+    message += load.entries == last
+                   ? " A reading of unit code " + std::to_string(last)
+                   : " A reading of any unit code from " + std::to_string(load.entries) + " to " +
+                         std::to_string(last);
+    message += " is stored with ten characters of code 0 (NUL) as its unit name.";
+  }
+  return message;
+}
+
+}  // namespace
+
 void Form_Load(FormControls& form, Commands& commands, UnitNames& unit_names, MessageBox& messages,
                const ProgramInfo& program, CalendarDate today) {
   form.SetVersionCaption(kVersionCaption);
@@ -46,12 +66,7 @@ void Form_Load(FormControls& form, Commands& commands, UnitNames& unit_names, Me
 
   const std::string table = program.folder + kPathSeparator + kUnitTableFileName;
   const UnitTableLoad load = ReadUnitTableFile(table, unit_names);
-  if (!load.problem.empty()) {
-    messages.Inform(load.problem + ".\r\nThe program goes on with the " +
-                    std::to_string(load.entries) +
-                    (load.entries == 1 ? " unit name" : " unit names") +
-                    " read; readings of other unit codes get no unit name.");
-  }
+  if (!load.problem.empty()) messages.Inform(UnitTableMessage(load));
 
   form.SetFileNameText(DefaultDataFileName(today));
   commands.Text1_Change(DefaultDataFileName(today));

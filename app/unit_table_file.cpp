@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 namespace rx {
 namespace {
@@ -11,6 +12,8 @@ namespace {
 constexpr int kEnd = -1;
 // No unit table has fields this long; a file that does is not one, and is not read to its end.
 constexpr size_t kFieldLimit = 4096;
+// Enough of a name for ten characters in either encoding: a UTF-8 character takes up to 4 bytes.
+constexpr size_t kNameBytes = 4 * UnitNames::kWidth;
 
 // Bytes from memory, or from a file in chunks, one at a time.
 class ByteSource {
@@ -25,12 +28,19 @@ class ByteSource {
   void Advance() { ++pos_; }
   // The errno of a failed read, 0 while none has failed.
   int Error() const { return error_; }
+  // The encoding of the bytes taken so far. A file that reading stopped in (more than 301 pairs,
+  // a field too long) is judged on what was read of it, which keeps a huge file cheap.
+  TextEncoding Encoding() {
+    TakeInDetector();
+    return detector_.Encoding();
+  }
 
  private:
   static constexpr size_t kChunk = 64 * 1024;
 
   bool Refill() {
     if (file_ == nullptr || error_ != 0) return false;
+    TakeInDetector();
     errno = 0;
     size_t got = std::fread(buffer_.get(), 1, kChunk, file_);
     if (got == 0) {
@@ -38,12 +48,19 @@ class ByteSource {
       return false;
     }
     view_ = std::string_view(buffer_.get(), got);
-    pos_ = 0;
+    pos_ = detected_ = 0;
     return true;
+  }
+
+  void TakeInDetector() {
+    detector_.Add(view_.substr(detected_, pos_ - detected_));
+    detected_ = pos_;
   }
 
   std::string_view view_;
   size_t pos_ = 0;
+  size_t detected_ = 0;  // view_ up to here is in detector_
+  EncodingDetector detector_;
   std::FILE* file_ = nullptr;
   std::unique_ptr<char[]> buffer_;
   int error_ = 0;
@@ -60,8 +77,8 @@ class FieldReader {
   // The last field read ran past kFieldLimit; reading stopped inside it.
   bool TooLong() const { return too_long_; }
 
-  // Reads one field and what ended it. Keeps at most `keep` characters of its value: a unit
-  // name is cut to ten anyway, and a huge field must not fill the memory.
+  // Reads one field and what ended it. Keeps at most `keep` bytes of its value: a unit name is
+  // cut to ten characters anyway, and a huge field must not fill the memory.
   Ending Read(std::string& value, size_t keep) {
     value.clear();
     length_ = 0;
@@ -137,46 +154,45 @@ std::string TooLong(const std::string& path, int line) {
          ", so it is not a unit table; reading stopped there";
 }
 
-UnitTableLoad Load(ByteSource& in, UnitNames& names, const std::string& path) {
-  UnitTableLoad load;
+// Reads the pairs into `names` (raw, not yet fitted) and says what was wrong, if anything.
+std::string ReadPairs(ByteSource& in, std::vector<std::string>& names, const std::string& path) {
   FieldReader fields(in);
   std::string value;
   while (!fields.AtEnd()) {
     const int line = fields.Line();
     const Ending first = fields.Read(value, 1);  // enough to tell an empty field
-    if (in.Error() != 0) break;
-    if (fields.TooLong()) {
-      load.problem = TooLong(path, fields.Line());
-      return load;
-    }
+    if (in.Error() != 0) return ReadError(path, in.Error());
+    if (fields.TooLong()) return TooLong(path, fields.Line());
     // A comma promises a second field, even an empty one at the very end of the file.
     if (first != Ending::kComma && fields.AtEnd()) {
-      if (in.Error() != 0) break;
-      load.problem = "Unit table " + path + " ends after the first field of pair " +
-                     std::to_string(load.entries + 1) + " on line " + std::to_string(line) +
-                     ", so that pair has no unit name";
-      if (first == Ending::kLineEnd && value.empty() && line > 1) {
-        load.problem += " (an empty line at the end of the file does this)";
-      }
-      return load;
+      if (in.Error() != 0) return ReadError(path, in.Error());
+      // An empty line after the last pair, as many editors leave, is no pair at all.
+      if (value.empty()) return {};
+      return "Unit table " + path + " ends after the first field of pair " +
+             std::to_string(names.size() + 1) + " on line " + std::to_string(line) +
+             ", so that pair has no unit name";
     }
-    if (load.entries == UnitNames::kEntries) {
-      load.problem = "Unit table " + path + " holds more than " +
-                     std::to_string(UnitNames::kEntries) + " pairs; pair " +
-                     std::to_string(UnitNames::kEntries + 1) + " on line " + std::to_string(line) +
-                     " and those after it were not loaded";
-      return load;
+    if (names.size() == UnitNames::kEntries) {
+      return "Unit table " + path + " holds more than " + std::to_string(UnitNames::kEntries) +
+             " pairs; pair " + std::to_string(UnitNames::kEntries + 1) + " on line " +
+             std::to_string(line) + " and those after it were not loaded";
     }
-    fields.Read(value, UnitNames::kWidth);
-    if (in.Error() != 0) break;
-    if (fields.TooLong()) {
-      load.problem = TooLong(path, fields.Line());
-      return load;
-    }
-    names.Store(load.entries, value);
-    ++load.entries;
+    fields.Read(value, kNameBytes);
+    if (in.Error() != 0) return ReadError(path, in.Error());
+    if (fields.TooLong()) return TooLong(path, fields.Line());
+    names.push_back(value);
   }
-  if (in.Error() != 0) load.problem = ReadError(path, in.Error());
+  return in.Error() != 0 ? ReadError(path, in.Error()) : std::string();
+}
+
+// The names are stored only once the whole table has been read, since its encoding decides
+// where a name is cut.
+UnitTableLoad Load(ByteSource& in, UnitNames& names, const std::string& path) {
+  std::vector<std::string> read;
+  UnitTableLoad load;
+  load.problem = ReadPairs(in, read, path);
+  names.SetEncoding(in.Encoding());
+  for (const std::string& name : read) names.Store(load.entries++, name);
   return load;
 }
 

@@ -1,5 +1,6 @@
 #include "data/text_encoding.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -67,9 +68,54 @@ bool IsValidUtf8(std::string_view bytes) {
 }
 
 TextEncoding DetectEncoding(std::string_view bytes) {
-  bool high = false;
-  for (const char c : bytes) high = high || static_cast<unsigned char>(c) >= 0x80;
-  return high && IsValidUtf8(bytes) ? TextEncoding::kUtf8 : TextEncoding::kCp1252;
+  EncodingDetector detector;
+  detector.Add(bytes);
+  return detector.Encoding();
+}
+
+void EncodingDetector::Add(std::string_view bytes) {
+  while (valid_ && !bytes.empty()) {
+    if (pending_size_ > 0) {
+      const size_t length = Utf8SequenceLength(static_cast<unsigned char>(pending_[0]));
+      const size_t take = std::min(length - pending_size_, bytes.size());
+      bytes.copy(pending_ + pending_size_, take);
+      pending_size_ += take;
+      bytes.remove_prefix(take);
+      if (pending_size_ < length) return;
+      valid_ = ValidSequence(std::string_view(pending_, length)) == length;
+      pending_size_ = 0;
+      continue;
+    }
+    const auto lead = static_cast<unsigned char>(bytes.front());
+    if (lead < 0x80) {
+      bytes.remove_prefix(1);
+      continue;
+    }
+    high_ = true;
+    const size_t length = Utf8SequenceLength(lead);
+    if (length == 1) {
+      valid_ = false;
+    } else if (bytes.size() < length) {
+      pending_size_ = bytes.copy(pending_, length);
+      return;
+    } else {
+      valid_ = ValidSequence(bytes) == length;
+      bytes.remove_prefix(length);
+    }
+  }
+}
+
+TextPrefix FirstCharacters(std::string_view bytes, size_t count, TextEncoding encoding) {
+  if (encoding == TextEncoding::kCp1252) {
+    const size_t n = std::min(count, bytes.size());
+    return {n, n};
+  }
+  TextPrefix prefix;
+  while (prefix.characters < count && prefix.bytes < bytes.size()) {
+    prefix.bytes += std::max<size_t>(ValidSequence(bytes.substr(prefix.bytes)), 1);
+    ++prefix.characters;
+  }
+  return prefix;
 }
 
 std::string ToUtf8(std::string_view bytes, TextEncoding encoding) {

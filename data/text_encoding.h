@@ -17,6 +17,33 @@ bool IsValidUtf8(std::string_view bytes);
 // other, plain ASCII included.
 TextEncoding DetectEncoding(std::string_view bytes);
 
+// DetectEncoding for text that arrives in pieces: after the pieces of a text, Encoding() is
+// DetectEncoding of the whole, in constant memory.
+class EncodingDetector {
+ public:
+  void Add(std::string_view bytes);
+  TextEncoding Encoding() const {
+    return high_ && valid_ && pending_size_ == 0 ? TextEncoding::kUtf8 : TextEncoding::kCp1252;
+  }
+
+ private:
+  bool high_ = false;  // a byte of 0x80 or more came
+  bool valid_ = true;  // no byte so far breaks UTF-8
+  char pending_[4]{};  // a sequence that the last piece cut short
+  size_t pending_size_ = 0;
+};
+
+// How much of a text its first characters take.
+struct TextPrefix {
+  size_t bytes = 0;
+  size_t characters = 0;
+};
+
+// The first `count` characters of `bytes` in `encoding`, or all of `bytes` when it holds fewer.
+// A UTF-8 character is never split; a byte that starts no well-formed sequence counts as one
+// character, as ToUtf8 shows it as one U+FFFD.
+TextPrefix FirstCharacters(std::string_view bytes, size_t count, TextEncoding encoding);
+
 // `bytes` in `encoding` as UTF-8. Invalid UTF-8 sequences become U+FFFD; the five bytes that
 // code page 1252 leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the control
 // characters of the same code, as Windows maps them.

@@ -4,10 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "data/text_encoding.h"
+
 namespace rx {
 
-// Unit names by unit code 0 to 300, each exactly 10 characters. An entry that the unit table
-// did not fill holds ten characters of code 0.
+// Unit names by unit code 0 to 300, each exactly 10 characters in the unit table's encoding.
+// An entry that the unit table did not fill holds ten characters of code 0.
 class UnitNames {
  public:
   static constexpr int kEntries = 301;
@@ -15,10 +17,17 @@ class UnitNames {
 
   UnitNames() { names_.fill(std::string(kWidth, '\0')); }
 
-  // Keeps the first 10 characters of `name`, padding a shorter one with blanks.
+  // The encoding the names are stored in, and so written to the data file in: the unit table's.
+  // Set before names are stored.
+  TextEncoding Encoding() const { return encoding_; }
+  void SetEncoding(TextEncoding encoding) { encoding_ = encoding; }
+
+  // Keeps the first 10 characters of `name`, padding a shorter one with blanks. A UTF-8 name is
+  // cut between characters, so its entry may be longer than 10 bytes.
   void Store(int index, std::string_view name) {
-    std::string fitted(name.substr(0, kWidth));
-    fitted.resize(kWidth, ' ');
+    const TextPrefix kept = FirstCharacters(name, kWidth, encoding_);
+    std::string fitted(name.substr(0, kept.bytes));
+    fitted.append(kWidth - kept.characters, ' ');
     names_.at(index) = std::move(fitted);
   }
 
@@ -30,6 +39,7 @@ class UnitNames {
 
  private:
   std::array<std::string, kEntries> names_;
+  TextEncoding encoding_ = TextEncoding::kCp1252;
 };
 
 }  // namespace rx
