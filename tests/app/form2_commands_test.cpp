@@ -251,6 +251,25 @@ TEST_F(Commands, ADataFileThatCannotBeCreatedLeavesTheIdleLookAndSaysWhy) {
   EXPECT_TRUE(serial.log.empty());
 }
 
+TEST_F(Commands, AStartWhoseFileCannotBeCreatedLeavesNoStaleCount) {
+  Open();
+  const QString downloaded = Text1()->text();
+  Click(0);
+  serial.Deliver(kChannelFrame + kCodedFrame + kEndMarker);
+  ASSERT_EQ(Label1(4)->text(), "2");
+  std::filesystem::create_directory(dir.File("folder.dat"));
+  Text1()->setText("folder.dat");
+  boxes.answers.push_back(true);
+  Click(0);
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Label1(4)->text(), "0");
+  EXPECT_EQ(form->Download().datano(), 0);
+  // View Data reads as many records as the count shows, even from the earlier file.
+  Text1()->setText(downloaded);
+  Click(1);
+  EXPECT_EQ(Shown(), (std::vector<std::vector<QString>>{{"No.", "Channel", "Value", "Unit"}}));
+}
+
 TEST_F(Commands, TheTypedPortTextPicksItsEntryOrNoPort) {
   Open();
   Combo1()->setCurrentIndex(2);
