@@ -208,6 +208,8 @@ void Form2::CreateControls() {
   Place(text1_, 4800, 960, 1935, 375);
   connect(text1_, &QLineEdit::textChanged, this, [this](const QString& text) {
     commands_.Text1_Change(QFile::encodeName(text).toStdString());
+    // The full path shows which folder the data file lands in.
+    text1_->setToolTip(QFile::decodeName(commands_.df().c_str()));
   });
 
   command1_[0] = make_button(0, "Start", 0x0080FF80);

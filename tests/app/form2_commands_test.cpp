@@ -114,15 +114,18 @@ TEST_F(Commands, ANameInAMissingFolderCountsAsAnExistingFile) {
   EXPECT_TRUE(serial.log.empty());
 }
 
-TEST_F(Commands, TheFileNameBoxIsJoinedToTheProgramFolderAsTyped) {
+TEST_F(Commands, TheFileNameBoxIsJoinedToTheProgramFolderAsTypedAndShowsTheFullPath) {
   Open();
+  EXPECT_EQ(Text1()->toolTip().toStdString(), Folder() + "/261208.dat");
   for (const char* typed : {"", " a.dat", "/etc/x.dat", "sub/../b.dat"}) {
     Text1()->setText(typed);
     EXPECT_EQ(form->df(), Folder() + "/" + typed) << typed;
+    EXPECT_EQ(Text1()->toolTip().toStdString(), form->df()) << typed;
   }
   Text1()->clear();
   QTest::keyClicks(Text1(), "ab");
   EXPECT_EQ(form->df(), Folder() + "/ab");
+  EXPECT_EQ(Text1()->toolTip().toStdString(), Folder() + "/ab");
 }
 
 TEST_F(Commands, ACompleteDownloadEndsWithTheTimeMessageAndTheIdleLook) {
