@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -183,6 +184,27 @@ TEST_F(Commands, TheGridOnTheScreenTakesTheViewersSizesAndAlignment) {
   EXPECT_EQ(rows->sectionSize(1), 24);
   const QModelIndex cell = Grid()->model()->index(1, 1);
   EXPECT_EQ(cell.data(Qt::TextAlignmentRole).value<Qt::Alignment>(), Qt::AlignCenter);
+}
+
+TEST_F(Commands, TheHeaderRowHasALineBetweenTheCornerCellAndChannel) {
+  Open();
+  form->show();
+  Click(0);
+  serial.Deliver(kChannelFrame + kEndMarker);
+  Click(1);
+  QCoreApplication::processEvents();
+  QTableView* grid = Grid();
+  const auto* corner = grid->findChild<QAbstractButton*>();
+  ASSERT_NE(corner, nullptr);
+  const QImage image = grid->grab().toImage();
+  const QHeaderView* columns = grid->horizontalHeader();
+  const int y = columns->geometry().top() + columns->height() / 4;  // above the captions
+  const int corner_edge = corner->geometry().right();
+  const int channel_edge = columns->geometry().left() + columns->sectionSize(0) - 1;
+  ASSERT_EQ(grid->model()->headerData(0, Qt::Horizontal).toString(), "Channel");
+  // The corner's right-hand edge looks like the edge between "Channel" and "Value".
+  EXPECT_EQ(image.pixelColor(corner_edge, y), image.pixelColor(channel_edge, y));
+  EXPECT_NE(image.pixelColor(corner_edge, y), image.pixelColor(corner_edge - 4, y));
 }
 
 TEST_F(Commands, ViewDataOfAHundredThousandReadingsFillsEveryRow) {
