@@ -9,13 +9,17 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSerialPortInfo>
 #include <QTimer>
 #include <climits>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 #include "app/flex_grid_view.h"
 #include "app/indicator_shape.h"
 #include "app/port_list.h"
+#include "download/port_device.h"
 
 namespace rx {
 namespace {
@@ -71,6 +75,26 @@ struct LabelLook {
   int64_t background = -1;  // 0x00BBGGRR, -1 for the default
   int64_t text = -1;
 };
+
+// What the system's list of serial ports tells of `device`.
+SerialDeviceFacts FactsOf(const std::string& device) {
+  if (device.empty()) return {};
+#ifdef _WIN32
+  const QString wanted = QString::fromStdString(device);
+#else
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::canonical(device, ec);
+  if (ec) return {};
+  const QString wanted = QFile::decodeName(real.string().c_str());
+#endif
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    if (info.systemLocation() == wanted || info.portName() == wanted) {
+      return {true, info.description().toLocal8Bit().toStdString(),
+              info.manufacturer().toLocal8Bit().toStdString()};
+    }
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -196,6 +220,7 @@ void Form2::CreateControls() {
   Place(combo1_, 1440, 280, 1815, 405);
   connect(combo1_, &QComboBox::currentIndexChanged, this, [this] { UpdatePortToolTip(); });
   connect(combo1_, &QComboBox::editTextChanged, this, [this] { UpdatePortToolTip(); });
+  combo1_->installEventFilter(this);  // the tooltip says whether the device is there when shown
 
   command1_[1] = make_button(1, "View Data", 0x0080FFFF);
   command1_[1]->setEnabled(false);
@@ -254,7 +279,9 @@ void Form2::SetTabOrder() {
 }
 
 void Form2::UpdatePortToolTip() {
-  combo1_->setToolTip(FromLocal(PortToolTip(program_.folder, PortListIndex() + 1)));
+  const int port = PortListIndex() + 1;
+  const std::string device = PortDevice(program_.folder, port);
+  combo1_->setToolTip(FromLocal(PortToolTip(program_.folder, port, FactsOf(device))));
 }
 
 void Form2::SetTransferStatus(const std::string& caption) {
@@ -310,6 +337,11 @@ int Form2::PortListIndex() const {
 }
 
 void Form2::Unload() { close(); }
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == combo1_ && event->type() == QEvent::ToolTip) UpdatePortToolTip();
+  return QWidget::eventFilter(watched, event);
+}
 
 void Form2::closeEvent(QCloseEvent* event) {
   commands_.Closing();

@@ -73,6 +73,7 @@ class Form2 final : public QWidget, public FormControls {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();
