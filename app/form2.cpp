@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/flat_button.h"
 #include "app/flex_grid_view.h"
 #include "app/indicator_shape.h"
 #include "app/port_list.h"
@@ -165,10 +166,7 @@ void Form2::CreateControls() {
     auto* button = new QPushButton(QString::fromLatin1(caption), this);
     button->setObjectName(QStringLiteral("Command1_%1").arg(element));
     button->setFont(TimesNewRoman(14.25));
-    // A graphical button paints its face in its own colour, in every state.
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, ColorFromBgr(face));
-    button->setPalette(palette);
+    MakeGraphical(button, ColorFromBgr(face));
     button->setAutoFillBackground(true);
     button->setAutoDefault(true);  // Enter presses the button that has the focus
     connect(button, &QPushButton::clicked, this,
