@@ -276,10 +276,13 @@ void Form2::SetTabOrder() {
   QWidget::setTabOrder(fgrid1_, combo1_);
 }
 
-void Form2::UpdatePortToolTip() {
+void Form2::UpdatePortToolTip(bool ask_system) {
   const int port = PortListIndex() + 1;
-  const std::string device = PortDevice(program_.folder, port);
-  combo1_->setToolTip(FromLocal(PortToolTip(program_.folder, port, FactsOf(device))));
+  // The system's list of serial ports takes tens of milliseconds to read, too long for every
+  // keystroke in the port list and for start-up: it is read when the tooltip is shown.
+  const SerialDeviceFacts facts =
+      ask_system ? FactsOf(PortDevice(program_.folder, port)) : SerialDeviceFacts{};
+  combo1_->setToolTip(FromLocal(PortToolTip(program_.folder, port, facts)));
 }
 
 void Form2::SetTransferStatus(const std::string& caption) {
@@ -337,7 +340,7 @@ int Form2::PortListIndex() const {
 void Form2::Unload() { close(); }
 
 bool Form2::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == combo1_ && event->type() == QEvent::ToolTip) UpdatePortToolTip();
+  if (watched == combo1_ && event->type() == QEvent::ToolTip) UpdatePortToolTip(true);
   return QWidget::eventFilter(watched, event);
 }
 
