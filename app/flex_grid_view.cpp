@@ -98,7 +98,10 @@ void FlexGridView::PaintCorner() {
   option.state |= QStyle::State_Enabled;
   option.palette.setCurrentColorGroup(QPalette::Active);
   option.rect = corner_->rect();
-  option.position = QStyleOptionHeader::OnlyOneSection;
+  // The first cell of the header row: the style draws its right-hand line as it does between the
+  // header cells beside it.
+  option.orientation = Qt::Horizontal;
+  option.position = QStyleOptionHeader::Beginning;
   option.text = model_.CornerText();
   option.textAlignment = model_.CellAlignment(0, 0);
   painter.drawControl(QStyle::CE_Header, option);

@@ -9,14 +9,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSerialPortInfo>
 #include <QTimer>
 #include <climits>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
+#include "app/flat_button.h"
 #include "app/flex_grid_view.h"
 #include "app/indicator_shape.h"
 #include "app/port_list.h"
 #include "app/readings_menu.h"
+#include "download/port_device.h"
 
 namespace rx {
 namespace {
@@ -72,6 +77,26 @@ struct LabelLook {
   int64_t background = -1;  // 0x00BBGGRR, -1 for the default
   int64_t text = -1;
 };
+
+// What the system's list of serial ports tells of `device`.
+SerialDeviceFacts FactsOf(const std::string& device) {
+  if (device.empty()) return {};
+#ifdef _WIN32
+  const QString wanted = QString::fromStdString(device);
+#else
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::canonical(device, ec);
+  if (ec) return {};
+  const QString wanted = QFile::decodeName(real.string().c_str());
+#endif
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    if (info.systemLocation() == wanted || info.portName() == wanted) {
+      return {true, info.description().toLocal8Bit().toStdString(),
+              info.manufacturer().toLocal8Bit().toStdString()};
+    }
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -146,10 +171,7 @@ void Form2::CreateControls() {
     auto* button = new QPushButton(QString::fromLatin1(caption), this);
     button->setObjectName(QStringLiteral("Command1_%1").arg(element));
     button->setFont(TimesNewRoman(14.25));
-    // A graphical button paints its face in its own colour, in every state.
-    QPalette palette = button->palette();
-    palette.setColor(QPalette::Button, ColorFromBgr(face));
-    button->setPalette(palette);
+    MakeGraphical(button, ColorFromBgr(face));
     button->setAutoFillBackground(true);
     button->setAutoDefault(true);  // Enter presses the button that has the focus
     connect(button, &QPushButton::clicked, this,
@@ -201,6 +223,7 @@ void Form2::CreateControls() {
   Place(combo1_, 1440, 280, 1815, 405);
   connect(combo1_, &QComboBox::currentIndexChanged, this, [this] { UpdatePortToolTip(); });
   connect(combo1_, &QComboBox::editTextChanged, this, [this] { UpdatePortToolTip(); });
+  combo1_->installEventFilter(this);  // the tooltip says whether the device is there when shown
 
   command1_[1] = make_button(1, "View Data", 0x0080FFFF);
   command1_[1]->setEnabled(false);
@@ -213,6 +236,8 @@ void Form2::CreateControls() {
   Place(text1_, 4800, 960, 1935, 375);
   connect(text1_, &QLineEdit::textChanged, this, [this](const QString& text) {
     commands_.Text1_Change(QFile::encodeName(text).toStdString());
+    // The full path shows which folder the data file lands in.
+    text1_->setToolTip(QFile::decodeName(commands_.df().c_str()));
   });
 
   command1_[0] = make_button(0, "Start", 0x0080FF80);
@@ -256,8 +281,13 @@ void Form2::SetTabOrder() {
   QWidget::setTabOrder(fgrid1_, combo1_);
 }
 
-void Form2::UpdatePortToolTip() {
-  combo1_->setToolTip(FromLocal(PortToolTip(program_.folder, PortListIndex() + 1)));
+void Form2::UpdatePortToolTip(bool ask_system) {
+  const int port = PortListIndex() + 1;
+  // The system's list of serial ports takes tens of milliseconds to read, too long for every
+  // keystroke in the port list and for start-up: it is read when the tooltip is shown.
+  const SerialDeviceFacts facts =
+      ask_system ? FactsOf(PortDevice(program_.folder, port)) : SerialDeviceFacts{};
+  combo1_->setToolTip(FromLocal(PortToolTip(program_.folder, port, facts)));
 }
 
 void Form2::SetTransferStatus(const std::string& caption) {
@@ -317,6 +347,11 @@ int Form2::PortListIndex() const {
 }
 
 void Form2::Unload() { close(); }
+
+bool Form2::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == combo1_ && event->type() == QEvent::ToolTip) UpdatePortToolTip(true);
+  return QWidget::eventFilter(watched, event);
+}
 
 void Form2::closeEvent(QCloseEvent* event) {
   commands_.Closing();

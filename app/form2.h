@@ -78,11 +78,13 @@ class Form2 final : public QWidget, public FormControls {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();
   void SetTabOrder();
-  void UpdatePortToolTip();
+  // `ask_system`: also what the system's list of serial ports says of the device.
+  void UpdatePortToolTip(bool ask_system = false);
   // Places `widget` at twips measured from its parent's top-left corner.
   void Place(QWidget* widget, int left, int top, int width, int height) const;
 

@@ -19,6 +19,10 @@ bool MeterDownload::ReadDataLogger_2(const std::string& df, int16_t port_number)
   try {
     file_.OpenDataFile(df);
   } catch (const DataFileError& e) {
+    // Start has shown a count of 0 for the new file name; the previous download's count would
+    // have View Data read that many records from a file that was never written.
+    receiver_.ResetEscCount();
+    decoder_.Reset();
     fg_com_port_open_ = false;
     ShowIdleLook();
     messages_.Inform(e.what());

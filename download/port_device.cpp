@@ -16,6 +16,9 @@ namespace {
 constexpr const char* kNewline = "\r\n";
 
 #ifndef _WIN32
+constexpr const char* kDefaultNumbers =
+    "Comm. 1 to 32 are /dev/ttyUSB0 to 31, 33 to 64 /dev/ttyACM0 to 31, 65 to 96 /dev/ttyS0 to 31";
+
 fs::path PortLink(const std::string& program_folder, int port) {
   return fs::path(program_folder) / "ports" / ("com" + std::to_string(port));
 }
@@ -26,6 +29,14 @@ bool Present(const fs::path& path) {
   return fs::symlink_status(path, ec).type() != fs::file_type::not_found && !ec;
 }
 
+// Whether `device` is `wanted`, itself or through a link, even when the device is missing.
+bool Opens(const std::string& device, const fs::path& wanted) {
+  if (device == wanted) return true;
+  std::error_code ec;
+  if (fs::read_symlink(device, ec) == wanted && !ec) return true;
+  return fs::canonical(device, ec) == wanted && !ec;
+}
+
 // The group that owns `device`, which a user needs to be in to open it.
 std::string OwningGroup(const std::string& device) {
   struct stat info {};
@@ -34,6 +45,13 @@ std::string OwningGroup(const std::string& device) {
   return group != nullptr ? group->gr_name : "";
 }
 #endif
+
+// "/dev/ttyUSB0", or a link with where it points: "ports/com1 -> /dev/ttyUSB0".
+std::string DeviceAndTarget(const std::string& device) {
+  std::error_code ec;
+  const fs::path target = fs::read_symlink(device, ec);
+  return ec ? device : device + " -> " + target.string();
+}
 
 }  // namespace
 
@@ -50,8 +68,10 @@ std::string PortDevice(const std::string& program_folder, int port) {
     int first;
     const char* prefix;
   };
+  // USB adapters come first: meter cables are USB serial adapters nowadays, and /dev/ttyS0
+  // exists on almost every PC whether or not a port is wired to it.
   for (const Range range :
-       {Range{1, "/dev/ttyS"}, Range{33, "/dev/ttyUSB"}, Range{65, "/dev/ttyACM"}}) {
+       {Range{1, "/dev/ttyUSB"}, Range{33, "/dev/ttyACM"}, Range{65, "/dev/ttyS"}}) {
     if (port >= range.first && port < range.first + 32) {
       return range.prefix + std::to_string(port - range.first);
     }
@@ -67,11 +87,7 @@ std::string PortOpenFailure(const std::string& program_folder, int port, const s
   if (device.empty()) {
     text += ": no device is assigned to this port number.";
   } else {
-    text += " (" + device;
-    std::error_code ec;
-    const fs::path target = fs::read_symlink(device, ec);
-    if (!ec) text += " -> " + target.string();
-    text += "): " + reason + ".";
+    text += " (" + DeviceAndTarget(device) + "): " + reason + ".";
   }
 #ifdef _WIN32
   (void)program_folder;
@@ -91,15 +107,44 @@ std::string PortOpenFailure(const std::string& program_folder, int port, const s
             example + " $USER, then log in again.";
   }
   const fs::path link = PortLink(program_folder, port);
+  // The example device is one this port number does not already open.
+  const char* example = Opens(device, "/dev/ttyUSB0") ? "/dev/ttyACM0" : "/dev/ttyUSB0";
   text += kNewline;
   text += "To use another device as " + name + ", ";
   if (Present(link)) {
-    text += "change " + link.string() + ", for example: ln -sfn /dev/ttyUSB0 " + link.string();
+    text += "change " + link.string() + ", for example: ln -sfn " + example + " " + link.string();
   } else {
-    text += "link it as " + link.string() + ", for example: mkdir -p " +
-            link.parent_path().string() + " && ln -s /dev/ttyUSB0 " + link.string();
+    text += "choose its number (" + std::string(kDefaultNumbers) + ") or link it as " +
+            link.string() + ", for example: mkdir -p " + link.parent_path().string() +
+            " && ln -s " + example + " " + link.string();
   }
 #endif
+  return text;
+}
+
+std::string PortInUseFailure(int port, const std::string& device, const PortLockHolder& holder) {
+  std::string text = "Cannot open Comm. port " + std::to_string(port) + " (" +
+                     DeviceAndTarget(device) + "): the port is in use by another program";
+  const std::string pid = std::to_string(holder.pid);
+  if (holder.pid == 0) {
+    text += ".";
+    text += kNewline;
+    text +=
+        "Close the program that uses it (a terminal program, or another RX7731) to free the "
+        "port, then try again.";
+    return text;
+  }
+  if (!holder.name.empty()) text += ", " + holder.name;
+  text += " (process " + pid + ").";
+  text += kNewline;
+  text += "Close " + (holder.name.empty() ? std::string("that program") : holder.name) +
+          " to free the port, or end it with: ";
+#ifdef _WIN32
+  text += "taskkill /PID " + pid;
+#else
+  text += "kill " + pid;
+#endif
+  text += ", then try again.";
   return text;
 }
 

@@ -4,14 +4,18 @@
 #include <termios.h>
 #endif
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QMetaObject>
 #include <QScopedValueRollback>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "download/line_settings.h"
 #include "download/port_device.h"
+#include "download/port_lock.h"
 
 namespace rx {
 namespace {
@@ -60,6 +64,21 @@ QString SystemLocation(const std::string& device) {
   return QFile::decodeName(device.c_str());
 }
 
+// Whether a failed open met a port that another program holds, rather than a device the user
+// may not open: Qt reports both as a permission error.
+bool HeldByAnother(const QSerialPort& port) {
+  if (port.error() != QSerialPort::PermissionError) return false;
+#ifdef _WIN32
+  return true;  // Windows lets one program at a time open a port and denies access to others
+#else
+  // Another program's lock file, or a device opened for exclusive use (which root still opens).
+  const QString reason = port.errorString();
+  return reason == QCoreApplication::translate("QSerialPort",
+                                               "Permission error while locking the device") ||
+         reason == QString::fromLocal8Bit(std::strerror(EBUSY));
+#endif
+}
+
 }  // namespace
 
 QtSerialControl::QtSerialControl(std::string program_folder, QObject* parent)
@@ -95,10 +114,16 @@ void QtSerialControl::Open() {
   if (device.empty()) throw SerialError(PortOpenFailure(program_folder_, comm_port_, "", ""));
 
   QScopedValueRollback<bool> own_calls(opening_, true);
-  port_.setPortName(SystemLocation(device));
+  const QString location = SystemLocation(device);
+  port_.setPortName(location);
   if (!port_.open(QIODevice::ReadOnly)) {
+    const bool held = HeldByAnother(port_);
     const std::string reason = port_.errorString().toStdString();
     port_.clearError();
+    if (held) {
+      throw SerialError(PortInUseFailure(
+          comm_port_, device, FindPortLockHolder(QFile::encodeName(location).toStdString())));
+    }
     throw SerialError(PortOpenFailure(program_folder_, comm_port_, device, reason));
   }
   auto modem_line = [&](bool done) {

@@ -1,3 +1,4 @@
+#include <QAbstractButton>
 #include <QAbstractItemModel>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -95,15 +96,18 @@ TEST_F(Commands, ANameInAMissingFolderCountsAsAnExistingFile) {
   EXPECT_TRUE(serial.log.empty());
 }
 
-TEST_F(Commands, TheFileNameBoxIsJoinedToTheProgramFolderAsTyped) {
+TEST_F(Commands, TheFileNameBoxIsJoinedToTheProgramFolderAsTypedAndShowsTheFullPath) {
   Open();
+  EXPECT_EQ(Text1()->toolTip().toStdString(), Folder() + "/261208.dat");
   for (const char* typed : {"", " a.dat", "/etc/x.dat", "sub/../b.dat"}) {
     Text1()->setText(typed);
     EXPECT_EQ(form->df(), Folder() + "/" + typed) << typed;
+    EXPECT_EQ(Text1()->toolTip().toStdString(), form->df()) << typed;
   }
   Text1()->clear();
   QTest::keyClicks(Text1(), "ab");
   EXPECT_EQ(form->df(), Folder() + "/ab");
+  EXPECT_EQ(Text1()->toolTip().toStdString(), Folder() + "/ab");
 }
 
 TEST_F(Commands, ACompleteDownloadEndsWithTheTimeMessageAndTheIdleLook) {
@@ -161,6 +165,27 @@ TEST_F(Commands, TheGridOnTheScreenTakesTheViewersSizesAndAlignment) {
   EXPECT_EQ(rows->sectionSize(1), 24);
   const QModelIndex cell = Grid()->model()->index(1, 1);
   EXPECT_EQ(cell.data(Qt::TextAlignmentRole).value<Qt::Alignment>(), Qt::AlignCenter);
+}
+
+TEST_F(Commands, TheHeaderRowHasALineBetweenTheCornerCellAndChannel) {
+  Open();
+  form->show();
+  Click(0);
+  serial.Deliver(kChannelFrame + kEndMarker);
+  Click(1);
+  QCoreApplication::processEvents();
+  QTableView* grid = Grid();
+  const auto* corner = grid->findChild<QAbstractButton*>();
+  ASSERT_NE(corner, nullptr);
+  const QImage image = grid->grab().toImage();
+  const QHeaderView* columns = grid->horizontalHeader();
+  const int y = columns->geometry().top() + columns->height() / 4;  // above the captions
+  const int corner_edge = corner->geometry().right();
+  const int channel_edge = columns->geometry().left() + columns->sectionSize(0) - 1;
+  ASSERT_EQ(grid->model()->headerData(0, Qt::Horizontal).toString(), "Channel");
+  // The corner's right-hand edge looks like the edge between "Channel" and "Value".
+  EXPECT_EQ(image.pixelColor(corner_edge, y), image.pixelColor(channel_edge, y));
+  EXPECT_NE(image.pixelColor(corner_edge, y), image.pixelColor(corner_edge - 4, y));
 }
 
 TEST_F(Commands, ViewDataOfAHundredThousandReadingsFillsEveryRow) {
@@ -230,6 +255,25 @@ TEST_F(Commands, ADataFileThatCannotBeCreatedLeavesTheIdleLookAndSaysWhy) {
   EXPECT_EQ(boxes.shown[1].prompt, "Cannot create data file " + form->df() + ": Is a directory");
   EXPECT_TRUE(Idle());
   EXPECT_TRUE(serial.log.empty());
+}
+
+TEST_F(Commands, AStartWhoseFileCannotBeCreatedLeavesNoStaleCount) {
+  Open();
+  const QString downloaded = Text1()->text();
+  Click(0);
+  serial.Deliver(kChannelFrame + kCodedFrame + kEndMarker);
+  ASSERT_EQ(Label1(4)->text(), "2");
+  std::filesystem::create_directory(dir.File("folder.dat"));
+  Text1()->setText("folder.dat");
+  boxes.answers.push_back(true);
+  Click(0);
+  ASSERT_TRUE(Idle());
+  EXPECT_EQ(Label1(4)->text(), "0");
+  EXPECT_EQ(form->Download().datano(), 0);
+  // View Data reads as many records as the count shows, even from the earlier file.
+  Text1()->setText(downloaded);
+  Click(1);
+  EXPECT_EQ(Shown(), (std::vector<std::vector<QString>>{{"No.", "Channel", "Value", "Unit"}}));
 }
 
 TEST_F(Commands, TheTypedPortTextPicksItsEntryOrNoPort) {

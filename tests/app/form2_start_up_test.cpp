@@ -1,6 +1,9 @@
 #include <QAbstractItemModel>
+#include <QCoreApplication>
+#include <QHelpEvent>
 #include <QVariant>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/start_up.h"
 #include "form_fixture.h"
@@ -227,11 +230,23 @@ TEST_F(FormTest, TheDataFileIsTodaysNameInTheProgramFolderAndPortOneIsSelected) 
   EXPECT_EQ(form->PortListIndex(), 0);
 }
 
-TEST_F(FormTest, ThePortListTooltipNamesTheDeviceOfTheSelectedPort) {
+TEST_F(FormTest, ThePortListTooltipNamesTheDeviceOfTheSelectedPortAndWhetherItIsThere) {
+  const std::filesystem::path ports = dir.Path() / "ports";
+  std::filesystem::create_directories(ports);
+  std::filesystem::create_symlink(dir.File("unplugged"), ports / "com1");
   Open();
-  EXPECT_EQ(Combo1()->toolTip(), "Comm. 1 opens /dev/ttyS0");
+  const QString com1 = QString::fromStdString((ports / "com1").string());
+  const QString unplugged = QString::fromStdString(dir.File("unplugged"));
+  EXPECT_EQ(Combo1()->toolTip(),
+            "Comm. 1 opens " + com1 + " -> " + unplugged + "\nNot present now");
+  // The tooltip looks again when it is shown.
+  WriteBytes(dir.File("unplugged"), "");
+  QHelpEvent show(QEvent::ToolTip, QPoint(1, 1), Combo1()->mapToGlobal(QPoint(1, 1)));
+  QCoreApplication::sendEvent(Combo1(), &show);
+  EXPECT_TRUE(Combo1()->toolTip().endsWith("\nPresent now")) << Combo1()->toolTip().toStdString();
   Combo1()->setCurrentIndex(33);
-  EXPECT_EQ(Combo1()->toolTip(), "Comm. 34 opens /dev/ttyUSB1");
+  EXPECT_TRUE(Combo1()->toolTip().startsWith("Comm. 34 opens /dev/ttyACM1\n"))
+      << Combo1()->toolTip().toStdString();
   Combo1()->setCurrentIndex(255);
   EXPECT_EQ(Combo1()->toolTip(), "Comm. 256 has no serial device on this computer");
 }

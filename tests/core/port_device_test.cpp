@@ -38,13 +38,13 @@ TEST_F(PortDeviceTest, DefaultDevicesByPortNumber) {
     const char* device;
   };
   const Case cases[] = {
-      {1, "/dev/ttyS0"},
-      {2, "/dev/ttyS1"},
-      {32, "/dev/ttyS31"},
-      {33, "/dev/ttyUSB0"},
-      {64, "/dev/ttyUSB31"},
-      {65, "/dev/ttyACM0"},
-      {96, "/dev/ttyACM31"},
+      {1, "/dev/ttyUSB0"},
+      {2, "/dev/ttyUSB1"},
+      {32, "/dev/ttyUSB31"},
+      {33, "/dev/ttyACM0"},
+      {64, "/dev/ttyACM31"},
+      {65, "/dev/ttyS0"},
+      {96, "/dev/ttyS31"},
       {97, ""},
       {256, ""},
       {0, ""},
@@ -54,9 +54,9 @@ TEST_F(PortDeviceTest, DefaultDevicesByPortNumber) {
 }
 
 TEST_F(PortDeviceTest, PortsLinkInTheProgramFolderWins) {
-  const std::string link = Link(1, "/dev/ttyUSB0");
+  const std::string link = Link(1, "/dev/ttyS0");
   EXPECT_EQ(PortDevice(Folder(), 1), link);
-  EXPECT_EQ(PortDevice(Folder(), 2), "/dev/ttyS1");
+  EXPECT_EQ(PortDevice(Folder(), 2), "/dev/ttyUSB1");
 }
 
 TEST_F(PortDeviceTest, PortsLinkGivesADeviceToANumberWithoutDefault) {
@@ -71,12 +71,25 @@ TEST_F(PortDeviceTest, LinkToAMissingDeviceIsStillTheChoice) {
 }
 
 TEST_F(PortDeviceTest, FailureNamesPortDeviceReasonAndHowToPointThePortElsewhere) {
-  const std::string link = (dir.Path() / "ports" / "com3").string();
-  EXPECT_EQ(PortOpenFailure(Folder(), 3, "/dev/ttyS2", "No such file or directory"),
-            "Cannot open Comm. port 3 (/dev/ttyS2): No such file or directory.\r\n"
-            "To use another device as Comm. port 3, link it as " +
-                link + ", for example: mkdir -p " + (dir.Path() / "ports").string() +
-                " && ln -s /dev/ttyUSB0 " + link);
+  struct Case {
+    int port;
+    const char* device;
+    const char* example;  // never the device that failed
+  };
+  const Case cases[] = {{3, "/dev/ttyUSB2", "/dev/ttyUSB0"}, {1, "/dev/ttyUSB0", "/dev/ttyACM0"}};
+  for (const Case& c : cases) {
+    const std::string n = std::to_string(c.port);
+    const std::string link = (dir.Path() / "ports" / ("com" + n)).string();
+    EXPECT_EQ(PortOpenFailure(Folder(), c.port, c.device, "No such file or directory"),
+              "Cannot open Comm. port " + n + " (" + c.device +
+                  "): No such file or directory.\r\n"
+                  "To use another device as Comm. port " +
+                  n +
+                  ", choose its number (Comm. 1 to 32 are /dev/ttyUSB0 to 31, 33 to 64 "
+                  "/dev/ttyACM0 to 31, 65 to 96 /dev/ttyS0 to 31) or link it as " +
+                  link + ", for example: mkdir -p " + (dir.Path() / "ports").string() +
+                  " && ln -s " + c.example + " " + link);
+  }
 }
 
 TEST_F(PortDeviceTest, FailureOnALinkShowsWhereItPointsAndHowToChangeIt) {
@@ -93,7 +106,9 @@ TEST_F(PortDeviceTest, FailureForANumberWithoutDeviceSaysSo) {
   const std::string link = (dir.Path() / "ports" / "com0").string();
   EXPECT_EQ(PortOpenFailure(Folder(), 0, "", ""),
             "Cannot open Comm. port 0: no device is assigned to this port number.\r\n"
-            "To use another device as Comm. port 0, link it as " +
+            "To use another device as Comm. port 0, choose its number (Comm. 1 to 32 are "
+            "/dev/ttyUSB0 to 31, 33 to 64 /dev/ttyACM0 to 31, 65 to 96 /dev/ttyS0 to 31) or "
+            "link it as " +
                 link + ", for example: mkdir -p " + (dir.Path() / "ports").string() +
                 " && ln -s /dev/ttyUSB0 " + link);
 }
@@ -124,6 +139,54 @@ TEST_F(PortDeviceTest, PermissionDeniedOnAnUnknownOwnerSuggestsDialout) {
                       " (usually dialout), for example: sudo usermod -aG dialout $USER"),
             std::string::npos)
       << text;
+}
+
+TEST_F(PortDeviceTest, APortHeldByAnotherProgramNamesItAndHowToFreeIt) {
+  const std::string link = Link(2, "/dev/ttyUSB4");
+  struct Case {
+    const char* what;
+    std::string device;
+    PortLockHolder holder;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"named by its lock file",
+       "/dev/ttyUSB1",
+       {4711, "minicom"},
+       "Cannot open Comm. port 2 (/dev/ttyUSB1): the port is in use by another program, minicom "
+       "(process 4711).\r\nClose minicom to free the port, or end it with: kill 4711, then try "
+       "again."},
+      {"whose process has no name",
+       link,
+       {4711, ""},
+       "Cannot open Comm. port 2 (" + link +
+           " -> /dev/ttyUSB4): the port is in use by another program (process 4711).\r\nClose "
+           "that program to free the port, or end it with: kill 4711, then try again."},
+      {"without a lock file",
+       "/dev/ttyUSB1",
+       {},
+       "Cannot open Comm. port 2 (/dev/ttyUSB1): the port is in use by another program.\r\n"
+       "Close the program that uses it (a terminal program, or another RX7731) to free the port, "
+       "then try again."},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(PortInUseFailure(2, c.device, c.holder), c.expected) << c.what;
+}
+
+TEST(PortLock, TheLockFileNameAndTheProcessIdItHolds) {
+  EXPECT_EQ(PortLockFileName("/dev/ttyUSB0"), "LCK..ttyUSB0");
+  EXPECT_EQ(PortLockFileName("/dev/pts/3"), "LCK..pts_3");
+  EXPECT_EQ(PortLockFileName("/tmp/x/com1"), "LCK.._tmp_x_com1");
+  struct Case {
+    const char* text;
+    long pid;
+  };
+  const Case cases[] = {{"4711\nRX7731\nhost\n", 4711},
+                        {"      4711\n", 4711},
+                        {"", 0},
+                        {"abc", 0},
+                        {"99999999999999999999\n", 0}};
+  for (const Case& c : cases) EXPECT_EQ(LockFilePid(c.text), c.pid) << c.text;
 }
 
 #endif

@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <regex>
+#include <sstream>
+#include <thread>
 
 #include "e2e/program_session.h"
 
@@ -147,6 +151,95 @@ TEST_F(ProgramWindow, APortWithNoDeviceShowsOneErrorAndLeavesStartUsable) {
   Click(kStart);
   Answer(WaitForBox(kFileCheckTitle), "y");
   Answer(WaitForBox(kTitle), "Return");
+  ExitProgram();
+}
+
+// A screenshot as rows of RGB bytes, read through ImageMagick's portable pixmap.
+struct Screenshot {
+  int width = 0, height = 0;
+  std::string rgb;
+
+  static Screenshot Read(const std::string& ppm) {
+    Screenshot shot;
+    std::istringstream in(ReadBytes(ppm));
+    std::string magic;
+    int max = 0;
+    in >> magic >> shot.width >> shot.height >> max;
+    in.get();
+    shot.rgb.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (magic != "P6" || max != 255 || shot.rgb.size() != size_t(shot.width) * shot.height * 3) {
+      ADD_FAILURE() << "not an 8-bit portable pixmap: " << ppm;
+      shot = {};
+    }
+    return shot;
+  }
+  std::array<int, 3> At(int x, int y) const {
+    const size_t i = (size_t(y) * width + x) * 3;
+    return {uint8_t(rgb[i]), uint8_t(rgb[i + 1]), uint8_t(rgb[i + 2])};
+  }
+};
+
+int Distance(const std::array<int, 3>& a, const std::array<int, 3>& b) {
+  int most = 0;
+  for (int i = 0; i < 3; ++i) most = std::max(most, std::abs(a[i] - b[i]));
+  return most;
+}
+
+std::string Rgb(const std::array<int, 3>& c) {
+  return "(" + std::to_string(c[0]) + ", " + std::to_string(c[1]) + ", " + std::to_string(c[2]) +
+         ")";
+}
+
+TEST_F(ProgramWindow, EachButtonFaceShowsItsOwnColourBesideTheCaption) {
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  std::this_thread::sleep_for(300ms);  // painted
+  fs::create_directories(RX_E2E_SHOTS);
+  const std::string png = std::string(RX_E2E_SHOTS) + "/main-window.png";
+  const std::string ppm = dir_.File("main-window.ppm");
+  ChildProcess(std::vector<std::string>{FindOnPath("import"), "-window", main_, png},
+               dir_.File("import.log"), {{"DISPLAY", display_->Name()}})
+      .WaitFor(10s);
+  ChildProcess(std::vector<std::string>{FindOnPath("convert"), png, ppm}, dir_.File("convert.log"))
+      .WaitFor(10s);
+  const Screenshot shot = Screenshot::Read(ppm);
+  ASSERT_GT(shot.width, 0);
+
+  struct Face {
+    const char* caption;
+    Place place;
+    std::array<int, 3> colour;
+  };
+  const Face faces[] = {{"Start", kStart, {128, 255, 128}},
+                        {"View Data", kViewData, {255, 255, 128}},
+                        {"Exit", kExit, {255, 128, 128}}};
+  for (const Face& face : faces) {
+    const int y = face.place.CentreY();
+    // Ink: a column near the middle row that holds a pixel far from the face colour.
+    auto ink = [&](int x) {
+      for (int dy = -4; dy <= 4; ++dy) {
+        if (Distance(shot.At(x, y + dy), face.colour) > 60) return true;
+      }
+      return false;
+    };
+    // The caption ends where eight columns without ink follow it.
+    auto caption_edge = [&](int step) {
+      int x = face.place.CentreX(), clear = 0;
+      while (clear < 8) {
+        x += step;
+        clear = ink(x) ? 0 : clear + 1;
+      }
+      return x - step * 8;
+    };
+    for (int step : {-1, 1}) {
+      const int beside = caption_edge(step) + 3 * step;
+      const std::array<int, 3> pixel = shot.At(beside, y);
+      std::cout << face.caption << (step < 0 ? ", left" : ", right") << " of the caption at ("
+                << beside << ", " << y << "): " << Rgb(pixel) << "\n";
+      EXPECT_LE(Distance(pixel, face.colour), 4)
+          << face.caption << ": " << Rgb(pixel) << " instead of " << Rgb(face.colour) << " (see "
+          << png << ")";
+    }
+  }
   ExitProgram();
 }
 

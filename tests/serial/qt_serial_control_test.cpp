@@ -126,7 +126,12 @@ TEST_F(QtSerialControlTest, ReceivedBytesArriveAsReceiveEventsCarryingEveryWaiti
 TEST_F(QtSerialControlTest, WhileBytesStreamInTheNextEventComesWhenAPairOfFramesIsWhole) {
   control.SetQuietInterval(60'000);  // the line never counts as quiet in this test
   OpenForTheMeter();
-  const std::string time = "\x02" "40231207093015\r", reading = "\x02" "41030200012345\r";
+  const std::string time =
+                        "\x02"
+                        "40231207093015\r",
+                    reading =
+                        "\x02"
+                        "41030200012345\r";
   pty.Write(time.substr(0, 4));
   ASSERT_TRUE(RunEventsUntil([&] { return events.size() == 1; }));
   pty.Write(time.substr(4));
@@ -234,6 +239,25 @@ TEST_F(QtSerialControlTest, AFailedOpenNamesPortDeviceAndReason) {
                               "No such file or directory"));
   }
   EXPECT_FALSE(control.PortOpen());
+}
+
+TEST_F(QtSerialControlTest, APortThatAnotherProgramHoldsIsReportedAsInUseByIt) {
+  OpenForTheMeter();
+  // The second control stands in for a second RX7731 started on the same port: the lock file
+  // names this test program's process.
+  QtSerialControl second{dir.Path().string()};
+  second.SetCommPort(7);
+  try {
+    second.SetPortOpen(true);
+    FAIL() << "opened a port that is held";
+  } catch (const SerialError& e) {
+    EXPECT_EQ(e.Description(), PortInUseFailure(7, (dir.Path() / "ports" / "com7").string(),
+                                                PortLockHolder{::getpid(), "serial_tests"}));
+  }
+  EXPECT_FALSE(second.PortOpen());
+  // The first keeps every byte.
+  pty.Write("kept");
+  EXPECT_TRUE(RunEventsUntil([&] { return Received() == "kept"; }));
 }
 
 }  // namespace
