@@ -5,9 +5,10 @@ CMAKE_FLAGS ?=
 
 DEB_PACKAGES = cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev \
   libcli11-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev nlohmann-json3-dev \
-  libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick fonts-liberation2 clang libclang-rt-14-dev
+  libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick fonts-liberation2 clang libclang-rt-14-dev \
+  librsvg2-bin help2man dpkg-dev fakeroot desktop-file-utils appstream lintian man-db util-linux
 
-.PHONY: deps build test sanitize demo bench fuzz clean
+.PHONY: deps build test sanitize demo bench fuzz package clean
 
 deps:
 	@missing=$$(for p in $(DEB_PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null \
@@ -27,6 +28,11 @@ build: deps $(BUILD)/CMakeCache.txt
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 	$(MAKE) sanitize
+
+# The Debian package and the portable folder: build/rx7731_<version>_<arch>.deb and
+# build/rx7731-<version>-Linux.tar.gz. `make test` checks them (the tests labelled "package").
+package: build
+	cd $(BUILD) && cpack
 
 # A second build with clang, AddressSanitizer and UndefinedBehaviorSanitizer, which also builds
 # the fuzz targets. `make sanitize` (run by `make test`) runs its whole test suite, with a short

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "app/form2.h"
+#include "app/qt_data_folder.h"
 #include "app/qt_message_box.h"
 #include "app/steady_tick_clock.h"
 #include "download/qt/qt_serial_control.h"
@@ -13,9 +14,13 @@ int main(int argc, char** argv) {
   // Fusion paints each button's face in its own colour on every desktop.
   QApplication::setStyle(QStringLiteral("Fusion"));
 
+  // The executable's own path with links resolved (/proc/self/exe), so a copy started through
+  // the /usr/bin/rx7731 link is still RX7731, in its installed folder.
   const QFileInfo exe(QCoreApplication::applicationFilePath());
-  rx::ProgramInfo program{QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString(),
-                          QFile::encodeName(exe.completeBaseName()).toStdString()};
+  const rx::DataFolder data =
+      rx::DataFolderOf(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+  rx::ProgramInfo program{data.folder, QFile::encodeName(exe.completeBaseName()).toStdString(),
+                          data.unit_table};
   const QDate today = QDate::currentDate();
 
   rx::QtSerialControl serial(program.folder);
@@ -23,6 +28,7 @@ int main(int argc, char** argv) {
   rx::SteadyTickClock clock;
   rx::Form2 form(serial, messages, clock, program, {today.year(), today.month(), today.day()});
   messages.SetParent(&form);
+  if (!data.problem.empty()) messages.Inform(data.problem + ".");
   form.show();
   return app.exec();
 }

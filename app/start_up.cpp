@@ -64,7 +64,9 @@ void Form_Load(FormControls& form, Commands& commands, UnitNames& unit_names, Me
   form.SetCaption(WindowCaption(program.exe_name));
   form.SetInstructions(std::string(Instructions()));
 
-  const std::string table = program.folder + kPathSeparator + kUnitTableFileName;
+  const std::string table = program.unit_table.empty()
+                                ? program.folder + kPathSeparator + kUnitTableFileName
+                                : program.unit_table;
   const UnitTableLoad load = ReadUnitTableFile(table, unit_names);
   if (!load.problem.empty()) messages.Inform(UnitTableMessage(load));
 

@@ -10,11 +10,14 @@
 
 namespace rx {
 
-// Where the program runs from: its folder, without a trailing separator, and the name of its
-// executable without extension.
+// Where the program keeps its files (its own folder, or the user's data folder when an installed
+// copy cannot write its own; no trailing separator), and the name of its executable without
+// extension.
 struct ProgramInfo {
   std::string folder;
   std::string exe_name;
+  // The unit table read at start-up; empty: unit2.dat in `folder`.
+  std::string unit_table = {};
 };
 
 struct CalendarDate {
@@ -32,7 +35,7 @@ std::string DefaultDataFileName(CalendarDate today);
 // The operating instructions, 16 lines: some end in CR alone and some in CR LF.
 std::string_view Instructions();
 
-// The window's load: captions and instructions, the unit table from the program's folder, the
+// The window's load: captions and instructions, the unit table (see ProgramInfo), the
 // default data file name with df, and the port list with port 1 selected. Trouble with the
 // unit table is shown in one message box, and start-up goes on with the names read.
 void Form_Load(FormControls& form, Commands& commands, UnitNames& unit_names, MessageBox& messages,
