@@ -17,6 +17,12 @@ std::string DefaultDataFileName(CalendarDate today) {
   return name;
 }
 
+std::string UnitTableProblem(const UnitTableLoad& load) {
+  return load.problem + ".\r\nThe program goes on with the " + std::to_string(load.entries) +
+         (load.entries == 1 ? " unit name" : " unit names") +
+         " read; readings of other unit codes get no unit name.";
+}
+
 std::string_view Instructions() {
   static constexpr std::string_view kText =
       "1. Select Comm. Port.\r"
@@ -46,12 +52,7 @@ void Form_Load(FormControls& form, Commands& commands, UnitNames& unit_names, Me
 
   const std::string table = program.folder + kPathSeparator + kUnitTableFileName;
   const UnitTableLoad load = ReadUnitTableFile(table, unit_names);
-  if (!load.problem.empty()) {
-    messages.Inform(load.problem + ".\r\nThe program goes on with the " +
-                    std::to_string(load.entries) +
-                    (load.entries == 1 ? " unit name" : " unit names") +
-                    " read; readings of other unit codes get no unit name.");
-  }
+  if (!load.problem.empty()) messages.Inform(UnitTableProblem(load));
 
   form.SetFileNameText(DefaultDataFileName(today));
   commands.Text1_Change(DefaultDataFileName(today));

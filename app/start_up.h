@@ -10,6 +10,8 @@
 
 namespace rx {
 
+struct UnitTableLoad;
+
 // Where the program runs from: its folder, without a trailing separator, and the name of its
 // executable without extension.
 struct ProgramInfo {
@@ -28,6 +30,10 @@ std::string WindowCaption(std::string_view exe_name);
 
 // Today's data file name, yymmdd.dat: 261207.dat on 7 December 2026.
 std::string DefaultDataFileName(CalendarDate today);
+
+// What the user reads when the unit table had a problem (`load.problem` not empty): the problem,
+// and that the program goes on with the names read.
+std::string UnitTableProblem(const UnitTableLoad& load);
 
 // The operating instructions, 16 lines: some end in CR alone and some in CR LF.
 std::string_view Instructions();

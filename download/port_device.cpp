@@ -35,6 +35,25 @@ std::string OwningGroup(const std::string& device) {
 }
 #endif
 
+// What to do about a "Permission denied" on `device`; empty for any other reason.
+std::string PermissionHint(const std::string& device, const std::string& reason) {
+#ifdef _WIN32
+  (void)device;
+  (void)reason;
+  return "";
+#else
+  if (reason != "Permission denied") return "";
+  std::error_code ec;
+  const fs::path real = fs::canonical(device, ec);
+  const std::string owned = ec ? device : real.string();
+  const std::string group = OwningGroup(owned);
+  const std::string example = group.empty() ? "dialout" : group;
+  return kNewline + ("Your user must be a member of the group that owns " + owned + " (" +
+                     (group.empty() ? "usually " : "") + example +
+                     "), for example: sudo usermod -aG " + example + " $USER, then log in again.");
+#endif
+}
+
 }  // namespace
 
 std::string PortDevice(const std::string& program_folder, int port) {
@@ -79,17 +98,7 @@ std::string PortOpenFailure(const std::string& program_folder, int port, const s
   text += "To use another adapter as " + name + ", give it the number COM" + std::to_string(port) +
           " in the Device Manager (Ports, Properties, Port Settings, " + "Advanced).";
 #else
-  if (reason == "Permission denied") {
-    std::error_code ec;
-    const fs::path real = fs::canonical(device, ec);
-    const std::string owned = ec ? device : real.string();
-    const std::string group = OwningGroup(owned);
-    const std::string example = group.empty() ? "dialout" : group;
-    text += kNewline;
-    text += "Your user must be a member of the group that owns " + owned + " (" +
-            (group.empty() ? "usually " : "") + example + "), for example: sudo usermod -aG " +
-            example + " $USER, then log in again.";
-  }
+  text += PermissionHint(device, reason);
   const fs::path link = PortLink(program_folder, port);
   text += kNewline;
   text += "To use another device as " + name + ", ";
@@ -101,6 +110,11 @@ std::string PortOpenFailure(const std::string& program_folder, int port, const s
   }
 #endif
   return text;
+}
+
+std::string DeviceOpenFailure(const std::string& device, const std::string& reason) {
+  return "Cannot open serial device " + device + ": " + reason + "." +
+         PermissionHint(device, reason);
 }
 
 }  // namespace rx

@@ -16,4 +16,9 @@ std::string PortDevice(const std::string& program_folder, int port);
 std::string PortOpenFailure(const std::string& program_folder, int port, const std::string& device,
                             const std::string& reason);
 
+// What the user reads when serial device `device`, named directly rather than by a port number,
+// could not be opened for the system's `reason`: the device, the reason, and what to do about a
+// "Permission denied".
+std::string DeviceOpenFailure(const std::string& device, const std::string& reason);
+
 }  // namespace rx

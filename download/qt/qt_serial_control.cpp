@@ -91,7 +91,7 @@ void QtSerialControl::SetPortOpen(bool open) {
 
 void QtSerialControl::Open() {
   if (port_.isOpen()) throw SerialError(Name() + " is already open");
-  const std::string device = PortDevice(program_folder_, comm_port_);
+  const std::string device = device_.empty() ? PortDevice(program_folder_, comm_port_) : device_;
   if (device.empty()) throw SerialError(PortOpenFailure(program_folder_, comm_port_, "", ""));
 
   QScopedValueRollback<bool> own_calls(opening_, true);
@@ -99,7 +99,8 @@ void QtSerialControl::Open() {
   if (!port_.open(QIODevice::ReadOnly)) {
     const std::string reason = port_.errorString().toStdString();
     port_.clearError();
-    throw SerialError(PortOpenFailure(program_folder_, comm_port_, device, reason));
+    throw SerialError(device_.empty() ? PortOpenFailure(program_folder_, comm_port_, device, reason)
+                                      : DeviceOpenFailure(device, reason));
   }
   auto modem_line = [&](bool done) {
     if (done || port_.error() == QSerialPort::UnsupportedOperationError) return;
@@ -259,6 +260,12 @@ void QtSerialControl::RaiseDeferred() {
   }
 }
 
-std::string QtSerialControl::Name() const { return "Comm. port " + std::to_string(comm_port_); }
+std::string QtSerialControl::Name() const {
+  return device_.empty() ? "Comm. port " + std::to_string(comm_port_) : device_;
+}
+
+std::string QtSerialControl::PortName() const {
+  return device_.empty() ? SerialControl::PortName() : device_;
+}
 
 }  // namespace rx

@@ -41,6 +41,11 @@ class QtSerialControl : public QObject, public SerialControl {
   std::vector<uint8_t> Input() override;
   int16_t CommEvent() const override;
 
+  // Opens `device` (a path) instead of the port number's device; empty: the port number's.
+  void SetDevice(std::string device) { device_ = std::move(device); }
+  // The device when one was given, else "Comm. N".
+  std::string PortName() const override;
+
   // How long the line must be quiet before any byte wakes the event loop again.
   void SetQuietInterval(int ms) { quiet_.setInterval(ms); }
 
@@ -59,6 +64,7 @@ class QtSerialControl : public QObject, public SerialControl {
   std::string Name() const;
 
   std::string program_folder_;
+  std::string device_;  // given directly, instead of a port number
   QSerialPort port_;
   int16_t comm_port_ = 0;
   int16_t event_ = 0;
