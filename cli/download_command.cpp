@@ -33,6 +33,11 @@ using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
 constexpr int kProgressIntervalMs = 250;
+// While frames stream in, the port wakes the command once four frames are waiting, half as often
+// as the window, which shows a count that follows the line; 64 bytes take 67 ms at 9600 baud, so
+// the line counts as quiet after 80 ms.
+constexpr int kWakeBytes = 64;
+constexpr int kQuietMs = 80;
 constexpr const char* kWaitingText = "waiting for the meter: press its SEND key";
 
 struct DownloadOptions {
@@ -61,6 +66,8 @@ class DownloadSession {
         download_(serial_, console_, console_, clock_, names),
         stop_signals_([this](int signal) { OnStopSignal(signal); }) {
     serial_.SetDevice(options.device);
+    serial_.SetWakeBytes(kWakeBytes);
+    serial_.SetQuietInterval(kQuietMs);
     // The window's handler first, then what the terminal shows of it.
     serial_.SetOnComm([this] {
       download_.MSComm1_OnComm();
@@ -120,6 +127,10 @@ class DownloadSession {
   // Ends a download that has not reached its end: the port is closed and the data file keeps
   // every whole record received, as when the window is closed.
   void Stop(int exit_code, const std::string& why) {
+    if (finished_) return;
+    // Bytes the driver holds are received too: their whole records go into the file first (and
+    // may even complete the memory).
+    serial_.ReceiveWaiting();
     if (finished_) return;
     progress_.Clear();
     download_.Exit();

@@ -63,7 +63,7 @@ QString SystemLocation(const std::string& device) {
 }  // namespace
 
 QtSerialControl::QtSerialControl(std::string program_folder, QObject* parent)
-    : QObject(parent), program_folder_(std::move(program_folder)) {
+    : QObject(parent), program_folder_(std::move(program_folder)), wake_bytes_(kWakeBytes) {
   port_.setFlowControl(QSerialPort::NoFlowControl);
   connect(&port_, &QSerialPort::readyRead, this, &QtSerialControl::OnReadyRead);
   connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialControl::OnError);
@@ -172,15 +172,22 @@ void QtSerialControl::OnReadyRead() {
   quiet_.start();
   if (ReceiveDue()) Raise(kComEvReceive);
   buffered_after_ = port_.bytesAvailable();
-  // Wake when the pair of frames that the bytes so far leave open is whole, had they all been
-  // frames.
-  if (streaming_ && port_.isOpen()) WakeOn(kWakeBytes - static_cast<int>(streamed_ % kWakeBytes));
+  // Wake when the pair of frames (or the group SetWakeBytes asked for) that the bytes so far
+  // leave open is whole, had they all been frames.
+  if (streaming_ && port_.isOpen()) WakeOn(wake_bytes_ - static_cast<int>(streamed_ % wake_bytes_));
 }
 
 void QtSerialControl::OnQuiet() {
   if (!streaming_ || !port_.isOpen()) return;
   streaming_ = false;
   WakeOn(0);  // bytes that do not complete a pair of frames wake the loop now
+}
+
+void QtSerialControl::ReceiveWaiting() {
+  if (!port_.isOpen() || handling_) return;
+  streaming_ = false;
+  WakeOn(0);
+  port_.waitForReadyRead(0);  // reads into Qt's buffer and signals readyRead when bytes wait
 }
 
 void QtSerialControl::StopStreaming() {
