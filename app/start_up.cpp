@@ -38,10 +38,7 @@ std::string_view Instructions() {
   return kText;
 }
 
-namespace {
-
-// What went wrong with the unit table, and what becomes of readings whose unit code has no name.
-std::string UnitTableMessage(const UnitTableLoad& load) {
+std::string UnitTableProblem(const UnitTableLoad& load) {
   std::string message = load.problem + ".\r\nThe program goes on with the " +
                         std::to_string(load.entries) +
                         (load.entries == 1 ? " unit name" : " unit names") + " read.";
@@ -56,8 +53,6 @@ std::string UnitTableMessage(const UnitTableLoad& load) {
   return message;
 }
 
-}  // namespace
-
 void Form_Load(FormControls& form, Commands& commands, UnitNames& unit_names, MessageBox& messages,
                const ProgramInfo& program, CalendarDate today) {
   form.SetVersionCaption(kVersionCaption);
@@ -68,7 +63,7 @@ void Form_Load(FormControls& form, Commands& commands, UnitNames& unit_names, Me
                                 ? program.folder + kPathSeparator + kUnitTableFileName
                                 : program.unit_table;
   const UnitTableLoad load = ReadUnitTableFile(table, unit_names);
-  if (!load.problem.empty()) messages.Inform(UnitTableMessage(load));
+  if (!load.problem.empty()) messages.Inform(UnitTableProblem(load));
 
   form.SetFileNameText(DefaultDataFileName(today));
   commands.Text1_Change(DefaultDataFileName(today));

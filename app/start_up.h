@@ -10,6 +10,8 @@
 
 namespace rx {
 
+struct UnitTableLoad;
+
 // Where the program keeps its files (its own folder, or the user's data folder when an installed
 // copy cannot write its own; no trailing separator), and the name of its executable without
 // extension.
@@ -31,6 +33,11 @@ std::string WindowCaption(std::string_view exe_name);
 
 // Today's data file name, yymmdd.dat: 261207.dat on 7 December 2026.
 std::string DefaultDataFileName(CalendarDate today);
+
+// What the user reads when the unit table had a problem (`load.problem` not empty): the problem,
+// that the program goes on with the names read, and what becomes of readings whose unit code has
+// no name.
+std::string UnitTableProblem(const UnitTableLoad& load);
 
 // The operating instructions, 16 lines: some end in CR alone and some in CR LF.
 std::string_view Instructions();

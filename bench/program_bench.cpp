@@ -1,14 +1,17 @@
 // The real RX7731 on a virtual display, fed by a pseudo-terminal linked as Comm. 1, against the
 // limits a user notices: start-up to a shown window, a --fast download of 100,000 frames next to
 // a plain `cat` of the same bytes through a pseudo-terminal, CPU use while frames arrive at the
-// line's own rate, and the time from the last byte on the wire to the final message box.
+// line's own rate, and the time from the last byte on the wire to the final message box. Beside
+// the window's CPU figure, the same download through rx7731-cli download.
 //
 // Windows are seen through the X server's MapNotify events, so a box counts from the moment it
 // is mapped. Each figure is printed next to its target.
 //
 // Usage: program_bench [--frames N] [--line-rate-seconds S] [--line-chunk BYTES]
+//                      [--line-rate-only 1]
 //   --line-chunk: bytes per read at line rate; 8 (default) is a UART's receive trigger level,
 //   16 about what a USB serial adapter hands over per 16 ms latency tick.
+//   --line-rate-only 1: only the CPU figures at the line's rate, of the window and rx7731-cli.
 
 #include <X11/Xlib.h>
 #include <fcntl.h>
@@ -19,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -259,6 +263,58 @@ class ProgramBench {
   int records_ = 0;
 };
 
+// rx7731-cli download of `stream` from a pseudo-terminal at the line's rate: the CPU it uses,
+// in percent of one core, while the bytes arrive. Its stderr goes to a file (no progress line)
+// or, with `progress`, to a terminal of its own, where it draws its progress line.
+double CliLineRateCpu(const std::string& stream, size_t chunk, Clock::duration gap, bool progress) {
+  test::TempDir dir;
+  Pty line;
+  std::optional<Pty> terminal;
+  if (progress) terminal.emplace();
+  const std::string data = dir.File("cli.dat");
+  test::ChildProcess cli(
+      {"/bin/sh", "-c", R"(exec "$0" "$@" 2>"$RX_CLI_STDERR")", RX_CLI, "download", "--device",
+       line.SlaveName(), "--output", data, "--units", RX_UNIT_TABLE},
+      dir.File("cli.out"),
+      {{"RX_CLI_STDERR", progress ? terminal->SlaveName() : dir.File("cli.err")}});
+  if (!test::Eventually([&] { return line.OpenedAt9600(); }, 10s)) {
+    throw std::runtime_error("rx7731-cli did not open the port\n" + cli.Output() +
+                             test::ReadBytes(dir.File("cli.err")));
+  }
+  // The terminal's side is read as a person's terminal would, so the line never blocks.
+  std::atomic<bool> reading{progress};
+  std::thread reader([&] {
+    char buffer[4096];
+    while (reading) {
+      pollfd p{terminal->Master(), POLLIN, 0};
+      if (poll(&p, 1, 50) > 0 && read(terminal->Master(), buffer, sizeof buffer) <= 0) break;
+    }
+  });
+  const double cpu_before = CpuSeconds(cli.Pid());
+  const auto first = Clock::now();
+  auto next = first;
+  for (size_t at = 0; at < stream.size(); at += chunk) {
+    std::this_thread::sleep_until(next);
+    next += gap;
+    line.WriteAll(stream.data() + at, std::min(chunk, stream.size() - at));
+  }
+  const auto last = Clock::now();
+  const double cpu_during = CpuSeconds(cli.Pid()) - cpu_before;
+  const bool ended = cli.WaitFor(10s);
+  reading = false;
+  reader.join();
+  if (!ended || cli.ExitCode() != 0) {
+    throw std::runtime_error("rx7731-cli did not end the download\n" + cli.Output() +
+                             test::ReadBytes(dir.File("cli.err")));
+  }
+  const std::string file = test::ReadBytes(data);
+  // Every frame but the two of the end marker is a record.
+  if (std::count(file.begin(), file.end(), '\n') != static_cast<long>(stream.size() / 16 - 2)) {
+    throw std::runtime_error("rx7731-cli did not store every record");
+  }
+  return 100.0 * cpu_during / std::chrono::duration<double>(last - first).count();
+}
+
 }  // namespace
 }  // namespace rx::bench
 
@@ -267,11 +323,13 @@ int main(int argc, char** argv) {
   int frames = 100000;
   double line_rate_seconds = 15;
   size_t line_chunk = 8;
+  bool line_rate_only = false;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i];
     if (option == "--frames") frames = std::stoi(argv[i + 1]);
     if (option == "--line-rate-seconds") line_rate_seconds = std::stod(argv[i + 1]);
     if (option == "--line-chunk") line_chunk = std::stoul(argv[i + 1]);
+    if (option == "--line-rate-only") line_rate_only = std::string(argv[i + 1]) != "0";
   }
   if (!rx::test::VirtualDisplay::Available()) {
     std::fprintf(stderr, "program_bench: Xvfb and xdotool are needed (make deps)\n");
@@ -281,28 +339,32 @@ int main(int argc, char** argv) {
     ProgramBench bench(RX_PROGRAM, RX_UNIT_TABLE);
     std::vector<Figure> figures;
 
-    std::vector<double> start_up;
-    for (int i = 0; i < 5; ++i) {
-      start_up.push_back(bench.StartUpMs());
-      bench.StopAfterStartUp();
-    }
-    figures.push_back({"start-up to shown window (median of 5)", Median(start_up), "ms", "< 300"});
+    if (!line_rate_only) {
+      std::vector<double> start_up;
+      for (int i = 0; i < 5; ++i) {
+        start_up.push_back(bench.StartUpMs());
+        bench.StopAfterStartUp();
+      }
+      figures.push_back(
+          {"start-up to shown window (median of 5)", Median(start_up), "ms", "< 300"});
 
-    // The line carries 960 bytes a second (9600 baud, ten bits a byte): 60 frames.
-    const std::string fast_stream = rx::bench::MeterStream(frames);
-    const auto fast = bench.Run(fast_stream, 4096, {});
-    const double mb = static_cast<double>(fast_stream.size()) / 1e6;
-    std::vector<double> cats;
-    for (int i = 0; i < 5; ++i) cats.push_back(CatSeconds(fast_stream));
-    const double cat = Median(cats);
-    figures.push_back({"--fast download, " + std::to_string(frames) + " frames: all stored",
-                       1e3 * fast.stored_seconds, "ms", ""});
-    figures.push_back({"  frames stored", static_cast<double>(bench.Records()), "", ""});
-    figures.push_back({"  program throughput", mb / fast.stored_seconds, "MB/s", ""});
-    figures.push_back({"  cat through a pseudo-terminal (median of 5)", mb / cat, "MB/s", ""});
-    figures.push_back({"  program / cat", 100.0 * cat / fast.stored_seconds, "%", ">= 50"});
-    figures.push_back({"  frames/s vs the line's 60", frames / fast.stored_seconds / 60.0, "x", ""});
-    figures.push_back({"  first byte to the final box", 1e3 * fast.seconds, "ms", ""});
+      // The line carries 960 bytes a second (9600 baud, ten bits a byte): 60 frames.
+      const std::string fast_stream = rx::bench::MeterStream(frames);
+      const auto fast = bench.Run(fast_stream, 4096, {});
+      const double mb = static_cast<double>(fast_stream.size()) / 1e6;
+      std::vector<double> cats;
+      for (int i = 0; i < 5; ++i) cats.push_back(CatSeconds(fast_stream));
+      const double cat = Median(cats);
+      figures.push_back({"--fast download, " + std::to_string(frames) + " frames: all stored",
+                         1e3 * fast.stored_seconds, "ms", ""});
+      figures.push_back({"  frames stored", static_cast<double>(bench.Records()), "", ""});
+      figures.push_back({"  program throughput", mb / fast.stored_seconds, "MB/s", ""});
+      figures.push_back({"  cat through a pseudo-terminal (median of 5)", mb / cat, "MB/s", ""});
+      figures.push_back({"  program / cat", 100.0 * cat / fast.stored_seconds, "%", ">= 50"});
+      figures.push_back(
+          {"  frames/s vs the line's 60", frames / fast.stored_seconds / 60.0, "x", ""});
+      figures.push_back({"  first byte to the final box", 1e3 * fast.seconds, "ms", ""});
+    }
 
     const int line_frames = static_cast<int>(line_rate_seconds * 60);
     const std::string line_stream = rx::bench::MeterStream(line_frames);
@@ -312,15 +374,22 @@ int main(int argc, char** argv) {
     figures.push_back({"line-rate download, " + std::to_string(line_frames) + " frames in " +
                            std::to_string(line_chunk) + "-byte reads: CPU",
                        line.cpu_percent, "% of a core", "< 1"});
-    // Odd and even numbers of frames: the last frame may end a pair of frames or not.
-    std::vector<double> last_byte{line.last_byte_ms};
-    for (int i = 0; i < 6; ++i) {
-      const std::string stream = rx::bench::MeterStream(60 + i % 2);
-      last_byte.push_back(bench.Run(stream, line_chunk, line_gap).last_byte_ms);
+    figures.push_back({"  rx7731-cli download, the same, stderr a file: CPU",
+                       CliLineRateCpu(line_stream, line_chunk, line_gap, false), "% of a core",
+                       "< 0.3"});
+    figures.push_back({"  rx7731-cli download, progress line on a terminal: CPU",
+                       CliLineRateCpu(line_stream, line_chunk, line_gap, true), "% of a core", ""});
+    if (!line_rate_only) {
+      // Odd and even numbers of frames: the last frame may end a pair of frames or not.
+      std::vector<double> last_byte{line.last_byte_ms};
+      for (int i = 0; i < 6; ++i) {
+        const std::string stream = rx::bench::MeterStream(60 + i % 2);
+        last_byte.push_back(bench.Run(stream, line_chunk, line_gap).last_byte_ms);
+      }
+      figures.push_back({"last byte to final box (median of 7)", Median(last_byte), "ms", "< 50"});
+      figures.push_back({"  slowest of the 7",
+                         *std::max_element(last_byte.begin(), last_byte.end()), "ms", "< 50"});
     }
-    figures.push_back({"last byte to final box (median of 7)", Median(last_byte), "ms", "< 50"});
-    figures.push_back({"  slowest of the 7", *std::max_element(last_byte.begin(), last_byte.end()),
-                       "ms", "< 50"});
 
     for (const Figure& f : figures) {
       std::printf("%-58s %10.2f %-12s %s\n", f.name.c_str(), f.value, f.unit.c_str(),

@@ -30,6 +30,8 @@ bool MeterDownload::ReadDataLogger_2(const std::string& df, int16_t port_number)
   }
   receiver_.ResetEscCount();
   decoder_.Reset();
+  bytes_received_ = 0;
+  transfer_ms_ = 0;
   const bool opened = SCI_Init(port_number);
   fg_transfer_ok_ = false;
   if (!opened) {
@@ -47,7 +49,6 @@ bool MeterDownload::ReadDataLogger_2(const std::string& df, int16_t port_number)
 bool MeterDownload::SCI_Init(int16_t port_number) {
   // The receiver is clean before any port operation, whatever the port does.
   receiver_.Reset();
-  port_number_ = port_number;
   try {
     serial_.SetCommPort(port_number);
     if (!serial_.PortOpen()) {
@@ -74,12 +75,13 @@ void MeterDownload::MSComm1_OnComm() {
   try {
     const int16_t event = serial_.CommEvent();
     if (event == kComEventPortLost) {
-      EndWithFailure("The connection to the meter on Comm. " + std::to_string(port_number_) +
+      EndWithFailure("The connection to the meter on " + serial_.PortName() +
                      " was lost: the cable was unplugged or the serial adapter removed.");
       return;
     }
     if (event != kComEvReceive) return;
     const std::vector<uint8_t> chunk = serial_.Input();
+    bytes_received_ += chunk.size();
     const auto result = receiver_.Feed(chunk, decoder_);
     // Whatever this event stored reaches the operating system now, so a program that is
     // killed loses at most the chunk in flight.
@@ -101,13 +103,16 @@ void MeterDownload::EndOfTransfer() {
   file_.CloseDataFile();
   ShowIdleLook();
   // Unsigned subtraction stays right when the 32-bit tick counter wraps during the transfer.
-  const uint32_t elapsed = clock_.GetTickCount() - StartTick;
-  messages_.Inform("Data Received O.K!\r\nTotal Time ( ms ) =  " + std::to_string(elapsed));
+  transfer_ms_ = clock_.GetTickCount() - StartTick;
+  messages_.Inform("Data Received O.K!\r\nTotal Time ( ms ) =  " + std::to_string(transfer_ms_));
 }
 
 void MeterDownload::EndWithFailure(const std::string& reason) {
   ClosePortQuietly();
   fg_com_port_open_ = false;
+  // The end marker may have arrived, but a memory whose last records could not be stored has
+  // not been transferred.
+  fg_transfer_ok_ = false;
   const std::string path = file_.Path();
   file_.CloseQuietly();
   // Records whose write failed are not in the file: the count shown, and View Data after it,

@@ -47,7 +47,15 @@ class MeterDownload {
 
   int32_t datano() const { return decoder_.datano; }
   bool fgComPortOpen() const { return fg_com_port_open_; }
+  // True once the meter's memory has arrived whole and been stored; false again after a failure.
   bool fgTransferOK() const { return fg_transfer_ok_; }
+  // Milliseconds from the first serial event to the end of the memory, as the final message
+  // reports them.
+  uint32_t TransferMs() const { return transfer_ms_; }
+  // Bytes read from the port since the download started.
+  uint64_t BytesReceived() const { return bytes_received_; }
+  // Records that have reached the data file whole.
+  int32_t RecordsSaved() const { return file_.SavedRecords(); }
   const ReadingDecoder& Decoder() const { return decoder_; }
   const FrameReceiver& Receiver() const { return receiver_; }
 
@@ -67,11 +75,12 @@ class MeterDownload {
   FrameReceiver receiver_;
   ReadingDecoder decoder_;
 
-  int16_t port_number_ = 0;
   bool fg_transfer_ok_ = false;
   bool fg_com_port_open_ = false;
   bool fgStartTickSet = false;
   uint32_t StartTick = 0;
+  uint32_t transfer_ms_ = 0;
+  uint64_t bytes_received_ = 0;
   bool BlinkPhase = false;  // kept for the whole run, not reset by a new download
 };
 

@@ -53,6 +53,25 @@ std::string DeviceAndTarget(const std::string& device) {
   return ec ? device : device + " -> " + target.string();
 }
 
+// What to do about a "Permission denied" on `device`; empty for any other reason.
+std::string PermissionHint(const std::string& device, const std::string& reason) {
+#ifdef _WIN32
+  (void)device;
+  (void)reason;
+  return "";
+#else
+  if (reason != "Permission denied") return "";
+  std::error_code ec;
+  const fs::path real = fs::canonical(device, ec);
+  const std::string owned = ec ? device : real.string();
+  const std::string group = OwningGroup(owned);
+  const std::string example = group.empty() ? "dialout" : group;
+  return kNewline + ("Your user must be a member of the group that owns " + owned + " (" +
+                     (group.empty() ? "usually " : "") + example +
+                     "), for example: sudo usermod -aG " + example + " $USER, then log in again.");
+#endif
+}
+
 }  // namespace
 
 std::string PortDevice(const std::string& program_folder, int port) {
@@ -95,17 +114,7 @@ std::string PortOpenFailure(const std::string& program_folder, int port, const s
   text += "To use another adapter as " + name + ", give it the number COM" + std::to_string(port) +
           " in the Device Manager (Ports, Properties, Port Settings, " + "Advanced).";
 #else
-  if (reason == "Permission denied") {
-    std::error_code ec;
-    const fs::path real = fs::canonical(device, ec);
-    const std::string owned = ec ? device : real.string();
-    const std::string group = OwningGroup(owned);
-    const std::string example = group.empty() ? "dialout" : group;
-    text += kNewline;
-    text += "Your user must be a member of the group that owns " + owned + " (" +
-            (group.empty() ? "usually " : "") + example + "), for example: sudo usermod -aG " +
-            example + " $USER, then log in again.";
-  }
+  text += PermissionHint(device, reason);
   const fs::path link = PortLink(program_folder, port);
   // The example device is one this port number does not already open.
   const char* example = Opens(device, "/dev/ttyUSB0") ? "/dev/ttyACM0" : "/dev/ttyUSB0";
@@ -123,8 +132,11 @@ std::string PortOpenFailure(const std::string& program_folder, int port, const s
 }
 
 std::string PortInUseFailure(int port, const std::string& device, const PortLockHolder& holder) {
-  std::string text = "Cannot open Comm. port " + std::to_string(port) + " (" +
-                     DeviceAndTarget(device) + "): the port is in use by another program";
+  // A device named directly has no port number.
+  std::string text = (port > 0 ? "Cannot open Comm. port " + std::to_string(port) + " (" +
+                                     DeviceAndTarget(device) + ")"
+                               : "Cannot open serial device " + device) +
+                     ": the port is in use by another program";
   const std::string pid = std::to_string(holder.pid);
   if (holder.pid == 0) {
     text += ".";
@@ -146,6 +158,11 @@ std::string PortInUseFailure(int port, const std::string& device, const PortLock
 #endif
   text += ", then try again.";
   return text;
+}
+
+std::string DeviceOpenFailure(const std::string& device, const std::string& reason) {
+  return "Cannot open serial device " + device + ": " + reason + "." +
+         PermissionHint(device, reason);
 }
 
 }  // namespace rx

@@ -18,8 +18,13 @@ std::string PortDevice(const std::string& program_folder, int port);
 std::string PortOpenFailure(const std::string& program_folder, int port, const std::string& device,
                             const std::string& reason);
 
-// What the user reads when port `port` could not be opened on `device` because another program
-// holds it: that program as its lock file tells it (`holder`), and how to free the port.
+// What the user reads when port `port` (0: a device named directly) could not be opened on
+// `device` because another program holds it: that program as its lock file tells it (`holder`), and how to free the port.
 std::string PortInUseFailure(int port, const std::string& device, const PortLockHolder& holder);
+
+// What the user reads when serial device `device`, named directly rather than by a port number,
+// could not be opened for the system's `reason`: the device, the reason, and what to do about a
+// "Permission denied".
+std::string DeviceOpenFailure(const std::string& device, const std::string& reason);
 
 }  // namespace rx

@@ -48,6 +48,8 @@ class SerialControl {
   virtual std::vector<uint8_t> Input() = 0;
   // The kind of the event being handled.
   virtual int16_t CommEvent() const = 0;
+  // The port as the user knows it, for messages.
+  virtual std::string PortName() const { return "Comm. " + std::to_string(CommPort()); }
 
   // OnComm: called once per event, on the user-interface thread, never while a handler runs.
   void SetOnComm(std::function<void()> handler) { on_comm_ = std::move(handler); }

@@ -82,7 +82,7 @@ bool HeldByAnother(const QSerialPort& port) {
 }  // namespace
 
 QtSerialControl::QtSerialControl(std::string program_folder, QObject* parent)
-    : QObject(parent), program_folder_(std::move(program_folder)) {
+    : QObject(parent), program_folder_(std::move(program_folder)), wake_bytes_(kWakeBytes) {
   port_.setFlowControl(QSerialPort::NoFlowControl);
   connect(&port_, &QSerialPort::readyRead, this, &QtSerialControl::OnReadyRead);
   connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialControl::OnError);
@@ -110,7 +110,7 @@ void QtSerialControl::SetPortOpen(bool open) {
 
 void QtSerialControl::Open() {
   if (port_.isOpen()) throw SerialError(Name() + " is already open");
-  const std::string device = PortDevice(program_folder_, comm_port_);
+  const std::string device = device_.empty() ? PortDevice(program_folder_, comm_port_) : device_;
   if (device.empty()) throw SerialError(PortOpenFailure(program_folder_, comm_port_, "", ""));
 
   QScopedValueRollback<bool> own_calls(opening_, true);
@@ -121,10 +121,12 @@ void QtSerialControl::Open() {
     const std::string reason = port_.errorString().toStdString();
     port_.clearError();
     if (held) {
-      throw SerialError(PortInUseFailure(
-          comm_port_, device, FindPortLockHolder(QFile::encodeName(location).toStdString())));
+      throw SerialError(
+          PortInUseFailure(device_.empty() ? comm_port_ : 0, device,
+                           FindPortLockHolder(QFile::encodeName(location).toStdString())));
     }
-    throw SerialError(PortOpenFailure(program_folder_, comm_port_, device, reason));
+    throw SerialError(device_.empty() ? PortOpenFailure(program_folder_, comm_port_, device, reason)
+                                      : DeviceOpenFailure(device, reason));
   }
   auto modem_line = [&](bool done) {
     if (done || port_.error() == QSerialPort::UnsupportedOperationError) return;
@@ -196,15 +198,22 @@ void QtSerialControl::OnReadyRead() {
   quiet_.start();
   if (ReceiveDue()) Raise(kComEvReceive);
   buffered_after_ = port_.bytesAvailable();
-  // Wake when the pair of frames that the bytes so far leave open is whole, had they all been
-  // frames.
-  if (streaming_ && port_.isOpen()) WakeOn(kWakeBytes - static_cast<int>(streamed_ % kWakeBytes));
+  // Wake when the pair of frames (or the group SetWakeBytes asked for) that the bytes so far
+  // leave open is whole, had they all been frames.
+  if (streaming_ && port_.isOpen()) WakeOn(wake_bytes_ - static_cast<int>(streamed_ % wake_bytes_));
 }
 
 void QtSerialControl::OnQuiet() {
   if (!streaming_ || !port_.isOpen()) return;
   streaming_ = false;
   WakeOn(0);  // bytes that do not complete a pair of frames wake the loop now
+}
+
+void QtSerialControl::ReceiveWaiting() {
+  if (!port_.isOpen() || handling_) return;
+  streaming_ = false;
+  WakeOn(0);
+  port_.waitForReadyRead(0);  // reads into Qt's buffer and signals readyRead when bytes wait
 }
 
 void QtSerialControl::StopStreaming() {
@@ -284,6 +293,12 @@ void QtSerialControl::RaiseDeferred() {
   }
 }
 
-std::string QtSerialControl::Name() const { return "Comm. port " + std::to_string(comm_port_); }
+std::string QtSerialControl::Name() const {
+  return device_.empty() ? "Comm. port " + std::to_string(comm_port_) : device_;
+}
+
+std::string QtSerialControl::PortName() const {
+  return device_.empty() ? SerialControl::PortName() : device_;
+}
 
 }  // namespace rx

@@ -41,8 +41,20 @@ class QtSerialControl : public QObject, public SerialControl {
   std::vector<uint8_t> Input() override;
   int16_t CommEvent() const override;
 
+  // Opens `device` (a path) instead of the port number's device; empty: the port number's.
+  void SetDevice(std::string device) { device_ = std::move(device); }
+  // The device when one was given, else "Comm. N".
+  std::string PortName() const override;
+
   // How long the line must be quiet before any byte wakes the event loop again.
   void SetQuietInterval(int ms) { quiet_.setInterval(ms); }
+  // While bytes stream in, wake when the bytes taken since the opening reach a multiple of
+  // `bytes` (default: a pair of frames). Fewer wakes cost less processor time; the quiet interval
+  // must stay longer than the line takes to carry `bytes`.
+  void SetWakeBytes(int bytes) { wake_bytes_ = bytes; }
+  // Reads whatever the driver holds now, however few bytes, and raises the receive event for it
+  // before this returns; for a download that is about to be stopped.
+  void ReceiveWaiting();
 
  private:
   void Open();
@@ -59,6 +71,7 @@ class QtSerialControl : public QObject, public SerialControl {
   std::string Name() const;
 
   std::string program_folder_;
+  std::string device_;  // given directly, instead of a port number
   QSerialPort port_;
   int16_t comm_port_ = 0;
   int16_t event_ = 0;
@@ -71,6 +84,7 @@ class QtSerialControl : public QObject, public SerialControl {
   qint64 streamed_ = 0;        // bytes taken from the driver since the port opened
   qint64 buffered_after_ = 0;  // bytes in Qt's buffer after we last took some
   int wake_on_ = 0;            // waiting bytes that make the port readable; 0: any
+  int wake_bytes_;             // while streaming, wake at each multiple of this many bytes
   QTimer quiet_;               // the line has been quiet: wake for any byte again
   qint64 waiting_seen_ = 0;  // bytes waiting when the handler last looked
   std::deque<int16_t> deferred_;

@@ -50,6 +50,20 @@ TEST_F(Download, ACompleteDownloadStoresEveryFrameAndEndsInOrder) {
                                                   "Receiving=off"}));
   EXPECT_EQ(boxes.shown,
             (std::vector<Box>{{"Data Received O.K!\r\nTotal Time ( ms ) =  5000", "RX7731"}}));
+  EXPECT_EQ(download.TransferMs(), 5000u);
+  EXPECT_EQ(download.RecordsSaved(), 3);
+}
+
+TEST_F(Download, AFailureWhileEndingAtTheMarkerIsNoTransfer) {
+  ASSERT_TRUE(Start());
+  serial.Deliver(Frame(kA));
+  serial.failures["PortOpen"] = "Cannot close Comm. port 1";
+  serial.Deliver(kEndMarker);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  EXPECT_EQ(boxes.shown[0].prompt, "Cannot close Comm. port 1\r\nThe download has stopped. 1 "
+                                   "reading was saved to " + df + ".");
+  EXPECT_FALSE(download.fgTransferOK()) << "a failure must not read as a whole memory";
+  EXPECT_EQ(window.status, "Data Transfer Failed");
 }
 
 TEST_F(Download, ThePortIsClosedAndTheFileCompleteWhileTheFinalBoxIsOpen) {
