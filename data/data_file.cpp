@@ -1,7 +1,5 @@
 #include "data/data_file.h"
 
-#include "data/readings.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -9,6 +7,9 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+
+#include "data/native_path.h"
+#include "data/readings.h"
 
 namespace rx {
 namespace {
@@ -52,9 +53,8 @@ char* WriteDouble(char* out, double value) {
       if (scaled >= 1e15 || scaled / kPowers[k] != magnitude) continue;
       if (value < 0) *out++ = '-';
       char digits[16];
-      const int n =
-          static_cast<int>(std::to_chars(digits, digits + 16, static_cast<int64_t>(scaled)).ptr -
-                           digits);
+      const int n = static_cast<int>(
+          std::to_chars(digits, digits + 16, static_cast<int64_t>(scaled)).ptr - digits);
       if (n <= k) {
         out = Append(out, "0.", 2);
         out = std::fill_n(out, k - n, '0');
@@ -179,7 +179,7 @@ void DataFileWriter::OpenDataFile(const std::string& path) {
   saved_bytes_ = 0;
   cut_short_ = false;
   errno = 0;
-  file_ = std::fopen(path.c_str(), "wb");
+  file_ = OpenNativeFile(path, "wb");
   if (file_ == nullptr) {
     const int error = errno;
     throw DataFileError("Cannot create data file " + path_ + ": " + Reason(error));
@@ -206,7 +206,8 @@ void DataFileWriter::Flush() {
 
 void DataFileWriter::CutToSavedRecords() noexcept {
   std::error_code ec;
-  std::filesystem::resize_file(path_, saved_bytes_, ec);  // a device such as /dev/full has none
+  std::filesystem::resize_file(NativePath(path_), saved_bytes_,
+                               ec);  // a device such as /dev/full has none
 }
 
 void DataFileWriter::CloseDataFile() {
@@ -339,7 +340,7 @@ namespace {
 
 std::string ReadFileBytes(const std::string& path) {
   errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenNativeFile(path, "rb");
   if (file == nullptr) {
     throw DataFileError("Cannot open data file " + path + ": " + Reason(errno ? errno : ENOENT));
   }
