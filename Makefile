@@ -7,16 +7,27 @@ DEB_PACKAGES = cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgtes
   libcli11-dev qt6-charts-dev qt6-svg-dev nlohmann-json3-dev \
   libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick fonts-liberation2 clang libclang-rt-14-dev
 
-.PHONY: deps build test sanitize demo bench fuzz clean
+# The Windows cross-build: MinGW-w64, Wine to run its tests, GoogleTest's sources to build with it.
+WINDOWS_DEB_PACKAGES = cmake make g++-mingw-w64-x86-64-posix wine64 googletest
 
-deps:
-	@missing=$$(for p in $(DEB_PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null \
+.PHONY: deps deps-windows build test check-windows sanitize demo bench fuzz clean
+
+# Installs those of the packages in $(1) that are missing.
+define install_missing
+	@missing=$$(for p in $(1); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null \
 	  | grep -q 'install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
 	  if [ "$$(id -u)" != 0 ]; then echo "Run as root (or install these packages): $$missing"; exit 1; fi; \
 	  apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(DEB_PACKAGES))
+
+deps-windows:
+	$(call install_missing,$(WINDOWS_DEB_PACKAGES))
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
@@ -26,7 +37,20 @@ build: deps $(BUILD)/CMakeCache.txt
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	$(MAKE) check-windows
 	$(MAKE) sanitize
+
+# The plain C++ core cross-built for 64-bit Windows with MinGW-w64, its tests run under Wine (in
+# a Wine prefix inside the build folder). The window needs Qt for Windows and is not built.
+WINDOWS_BUILD ?= build-windows
+
+$(WINDOWS_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+	  -DRX_GUI=OFF -DRX_BENCH=OFF
+
+check-windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # A second build with clang, AddressSanitizer and UndefinedBehaviorSanitizer, which also builds
 # the fuzz targets. `make sanitize` (run by `make test`) runs its whole test suite, with a short
@@ -63,4 +87,4 @@ demo: build
 	tools/demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD)
