@@ -42,11 +42,12 @@ test: build
 
 # The plain C++ core cross-built for 64-bit Windows with MinGW-w64, its tests run under Wine (in
 # a Wine prefix inside the build folder). The window needs Qt for Windows and is not built.
+# Release, as a Windows program ships: a third less compiling than with debug information.
 WINDOWS_BUILD ?= build-windows
 
 $(WINDOWS_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
-	  -DRX_GUI=OFF -DRX_BENCH=OFF
+	  -DRX_GUI=OFF -DRX_BENCH=OFF -DCMAKE_BUILD_TYPE=Release
 
 check-windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
