@@ -1,5 +1,8 @@
 #include "data/data_file.h"
 
+#include "data/native_path.h"
+#include "data/readings.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -7,9 +10,6 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
-
-#include "data/native_path.h"
-#include "data/readings.h"
 
 namespace rx {
 namespace {
@@ -53,8 +53,9 @@ char* WriteDouble(char* out, double value) {
       if (scaled >= 1e15 || scaled / kPowers[k] != magnitude) continue;
       if (value < 0) *out++ = '-';
       char digits[16];
-      const int n = static_cast<int>(
-          std::to_chars(digits, digits + 16, static_cast<int64_t>(scaled)).ptr - digits);
+      const int n =
+          static_cast<int>(std::to_chars(digits, digits + 16, static_cast<int64_t>(scaled)).ptr -
+                           digits);
       if (n <= k) {
         out = Append(out, "0.", 2);
         out = std::fill_n(out, k - n, '0');
@@ -206,8 +207,8 @@ void DataFileWriter::Flush() {
 
 void DataFileWriter::CutToSavedRecords() noexcept {
   std::error_code ec;
-  std::filesystem::resize_file(NativePath(path_), saved_bytes_,
-                               ec);  // a device such as /dev/full has none
+  // A device such as /dev/full has no size to cut back to.
+  std::filesystem::resize_file(NativePath(path_), saved_bytes_, ec);
 }
 
 void DataFileWriter::CloseDataFile() {
