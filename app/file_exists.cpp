@@ -1,10 +1,30 @@
 #include "app/file_exists.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "data/native_path.h"
+#else
 #include <sys/stat.h>
 
 #include <cerrno>
+#endif
 
 namespace rx {
+
+#ifdef _WIN32
+
+bool FileExists(const std::string& path) {
+  // A name that ends in a separator names a folder, never a file that Start could create.
+  if (!path.empty() && (path.back() == '\\' || path.back() == '/')) return true;
+  if (::GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  // A missing folder gives ERROR_PATH_NOT_FOUND, on Windows and on Wine alike (OpenFile would
+  // say ERROR_FILE_NOT_FOUND there under Wine).
+  return ::GetLastError() != ERROR_FILE_NOT_FOUND;
+}
+
+#else
+
 namespace {
 
 bool IsFolder(const std::string& path) {
@@ -30,5 +50,7 @@ bool FileExists(const std::string& path) {
   // "file not found".
   return !IsFolder(FolderOf(path));
 }
+
+#endif
 
 }  // namespace rx

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "data/native_path.h"
+
 namespace rx {
 namespace {
 
@@ -205,8 +207,7 @@ UnitTableLoad ParseUnitTable(std::string_view bytes, UnitNames& names, const std
 
 UnitTableLoad ReadUnitTableFile(const std::string& path, UnitNames& names) {
   errno = 0;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
-                                                       &std::fclose);
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenNativeFile(path, "rb"), &std::fclose);
   if (!file) {
     UnitTableLoad load;
     load.problem = "Cannot open unit table " + path + ": " + std::strerror(errno ? errno : ENOENT);

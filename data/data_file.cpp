@@ -1,5 +1,6 @@
 #include "data/data_file.h"
 
+#include "data/native_path.h"
 #include "data/readings.h"
 
 #include <algorithm>
@@ -179,7 +180,7 @@ void DataFileWriter::OpenDataFile(const std::string& path) {
   saved_bytes_ = 0;
   cut_short_ = false;
   errno = 0;
-  file_ = std::fopen(path.c_str(), "wb");
+  file_ = OpenNativeFile(path, "wb");
   if (file_ == nullptr) {
     const int error = errno;
     throw DataFileError("Cannot create data file " + path_ + ": " + Reason(error));
@@ -206,7 +207,8 @@ void DataFileWriter::Flush() {
 
 void DataFileWriter::CutToSavedRecords() noexcept {
   std::error_code ec;
-  std::filesystem::resize_file(path_, saved_bytes_, ec);  // a device such as /dev/full has none
+  // A device such as /dev/full has no size to cut back to.
+  std::filesystem::resize_file(NativePath(path_), saved_bytes_, ec);
 }
 
 void DataFileWriter::CloseDataFile() {
@@ -339,7 +341,7 @@ namespace {
 
 std::string ReadFileBytes(const std::string& path) {
   errno = 0;
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  std::FILE* file = OpenNativeFile(path, "rb");
   if (file == nullptr) {
     throw DataFileError("Cannot open data file " + path + ": " + Reason(errno ? errno : ENOENT));
   }

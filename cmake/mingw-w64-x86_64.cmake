@@ -1,0 +1,31 @@
+# Cross-build for 64-bit Windows with Debian's MinGW-w64 (g++-mingw-w64-x86-64-posix), its tests
+# run under Wine: cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(RX_MINGW x86_64-w64-mingw32)
+# The posix flavour has std::thread and friends, which the win32 flavour lacks.
+set(CMAKE_C_COMPILER ${RX_MINGW}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${RX_MINGW}-g++-posix)
+set(CMAKE_RC_COMPILER ${RX_MINGW}-windres)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${RX_MINGW})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# libstdc++, libgcc and winpthread linked in: the programs run without MinGW's DLLs beside them.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+
+# Test programs (and GoogleTest's listing of their tests) run through Wine, in a prefix of the
+# build's own, quietly, without offering to install Mono or Gecko.
+if(NOT DEFINED CMAKE_CROSSCOMPILING_EMULATOR)
+  find_program(RX_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
+  find_program(RX_WINE NAMES wine64 wine)
+  if(RX_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR
+      /usr/bin/env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all
+      WINEDLLOVERRIDES=mscoree,mshtml= ${RX_WINE})
+  endif()
+endif()

@@ -1,0 +1,50 @@
+#include "data/native_path.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace rx {
+
+#ifdef _WIN32
+
+namespace {
+
+std::wstring Widen(const std::string& text, UINT code_page, DWORD flags) {
+  if (text.empty()) return std::wstring();
+  const int size = static_cast<int>(text.size());
+  const int length = ::MultiByteToWideChar(code_page, flags, text.data(), size, nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(code_page, flags, text.data(), size, wide.data(), length);
+  return wide;
+}
+
+}  // namespace
+
+std::wstring WidePath(const std::string& path) {
+  std::wstring wide = Widen(path, CP_UTF8, MB_ERR_INVALID_CHARS);
+  if (wide.empty() && !path.empty()) wide = Widen(path, CP_ACP, 0);
+  return wide;
+}
+
+std::FILE* OpenNativeFile(const std::string& path, const char* mode) {
+  const std::wstring wide_mode(mode, mode + std::char_traits<char>::length(mode));
+  return ::_wfopen(WidePath(path).c_str(), wide_mode.c_str());
+}
+
+std::filesystem::path NativePath(const std::string& path) {
+  return std::filesystem::path(WidePath(path));
+}
+
+#else
+
+std::FILE* OpenNativeFile(const std::string& path, const char* mode) {
+  return std::fopen(path.c_str(), mode);
+}
+
+std::filesystem::path NativePath(const std::string& path) { return std::filesystem::path(path); }
+
+#endif
+
+}  // namespace rx

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace rx {
+
+// Paths travel through the program as text in UTF-8. These hand one to the system: on Windows
+// through the wide-character API, so that names outside ASCII reach the disk as typed; elsewhere
+// unchanged, byte for byte.
+
+// std::fopen for a path in UTF-8; errno tells why it failed.
+std::FILE* OpenNativeFile(const std::string& path, const char* mode);
+
+// The same path for std::filesystem.
+std::filesystem::path NativePath(const std::string& path);
+
+#ifdef _WIN32
+// The path in UTF-16 for the wide-character API. Text that is not UTF-8 is taken in the
+// system's code page, as the narrow API would have.
+std::wstring WidePath(const std::string& path);
+#endif
+
+}  // namespace rx
