@@ -83,7 +83,7 @@ TEST(DataFolderTest, APortLinkInTheUsersDataFolderCountsLikeOneBesideTheProgram)
   fs::create_symlink("/dev/null", dir.Path() / "Documents/RX7731/ports/com1");
   const DataFolder data = ChooseDataFolder(dir.File("program"), false, dir.File("Documents"));
   EXPECT_EQ(PortDevice(data.folder, 1), dir.File("Documents/RX7731/ports/com1"));
-  EXPECT_EQ(PortDevice(data.folder, 2), "/dev/ttyS1");
+  EXPECT_EQ(PortDevice(data.folder, 2), "/dev/ttyUSB1");
 }
 
 TEST(DataFolderTest, WritableMeansAFileCanBeMadeThereAndLeavesNothingBehind) {

@@ -63,7 +63,9 @@ TEST(PlotCommandTest, WritesTheImageOrSaysWhatFailed) {
     ASSERT_TRUE(cli.WaitFor(std::chrono::seconds(20)));
     EXPECT_EQ(cli.ExitCode(), c.exit_code);
     EXPECT_NE(cli.Output().find(c.output), std::string::npos) << cli.Output();
-    if (!c.written.empty()) EXPECT_GT(fs::file_size(c.written), 1000u);
+    if (!c.written.empty()) {
+      EXPECT_GT(fs::file_size(c.written), 1000u);
+    }
   }
   fs::remove_all(dir);
 }
