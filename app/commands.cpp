@@ -65,7 +65,7 @@ void Commands::Start() {
 void Commands::ShowData() {
   try {
     std::vector<StoredRecord> records = ViewData(grid_, df_, download_.datano());
-    shown_ = {df_, std::move(records), unit_encoding_};
+    shown_ = {df_, std::move(records), download_.Units().Encoding()};
     form_.SetGridTextEncoding(shown_.encoding);
   } catch (const DataFileError& e) {
     messages_.Inform(e.what());

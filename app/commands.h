@@ -58,9 +58,6 @@ class Commands {
   // What the grid shows; no records after Start has emptied it.
   const ShownRecords& Shown() const { return shown_; }
 
-  // The encoding of the unit table, and so of the unit names that downloads store.
-  void SetUnitEncoding(TextEncoding encoding) { unit_encoding_ = encoding; }
-
  private:
   void Start();
   void ShowData();
@@ -72,7 +69,6 @@ class Commands {
   std::string program_folder_;
   std::string df_;
   ShownRecords shown_;
-  TextEncoding unit_encoding_ = TextEncoding::kCp1252;
 };
 
 }  // namespace rx

@@ -11,6 +11,7 @@ MeterDownload::MeterDownload(SerialControl& serial, WindowControls& window, Mess
       window_(window),
       messages_(messages),
       clock_(clock),
+      unit_names_(unit_names),
       decoder_(unit_names, file_) {
   serial_.SetOnComm([this] { MSComm1_OnComm(); });
 }

@@ -57,6 +57,8 @@ class MeterDownload {
   // Records that have reached the data file whole.
   int32_t RecordsSaved() const { return file_.SavedRecords(); }
   const ReadingDecoder& Decoder() const { return decoder_; }
+  // The unit names the decoder stores, in the unit table's encoding.
+  const UnitNames& Units() const { return unit_names_; }
   const FrameReceiver& Receiver() const { return receiver_; }
 
  private:
@@ -70,6 +72,7 @@ class MeterDownload {
   WindowControls& window_;
   MessageBox& messages_;
   TickClock& clock_;
+  const UnitNames& unit_names_;
 
   DataFileWriter file_;
   FrameReceiver receiver_;

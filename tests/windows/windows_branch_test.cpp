@@ -13,7 +13,10 @@
 #include "app/port_list.h"
 #include "app/start_up.h"
 #include "data/grid_table.h"
+#include "data/readings.h"
 #include "download/port_device.h"
+#include "export/csv_export.h"
+#include "export/export_file.h"
 #include "support/download_rig.h"
 
 namespace rx {
@@ -53,10 +56,10 @@ TEST(WindowsPorts, PortNumberNOpensComN) {
     const char* tooltip;
   };
   const Case cases[] = {
-      {1, "COM1", "Comm. 1 opens COM1"},
-      {9, "COM9", "Comm. 9 opens COM9"},
-      {10, "COM10", "Comm. 10 opens COM10"},
-      {256, "COM256", "Comm. 256 opens COM256"},
+      {1, "COM1", "Comm. 1 opens COM1\nNot present now"},
+      {9, "COM9", "Comm. 9 opens COM9\nNot present now"},
+      {10, "COM10", "Comm. 10 opens COM10\nNot present now"},
+      {256, "COM256", "Comm. 256 opens COM256\nNot present now"},
       {0, "", "Comm. 0 has no serial device on this computer"},
       {-1, "", "Comm. -1 has no serial device on this computer"},
   };
@@ -140,6 +143,7 @@ class RecordingForm : public FormControls {
   void SetFileNameText(const std::string& text) override { file_name = text; }
   void AddPortItem(const std::string& text) override { ports.push_back(text); }
   void SetPortListIndex(int index) override { port_index_ = index; }
+  void SetGridTextEncoding(TextEncoding) override {}
   int PortListIndex() const override { return port_index_; }
   void Unload() override {}
 
@@ -179,7 +183,7 @@ TEST_P(WindowsProgramFolder, StartUpReadsTheUnitTableAndJoinsDfWithABackslash) {
   EXPECT_EQ(boxes.shown, std::vector<Box>{});
   EXPECT_EQ(names(0), "V         ");
   EXPECT_EQ(names(1), "mV        ");
-  EXPECT_EQ(names(2), "Größe   ");  // ten bytes of UTF-8
+  EXPECT_EQ(names(2), "Größe     ");  // ten characters of UTF-8
   EXPECT_EQ(form.file_name, "261207.dat");
   EXPECT_EQ(commands.df(), Folder() + "\\261207.dat");
   EXPECT_EQ(form.ports.size(), 256u);
@@ -198,7 +202,7 @@ TEST_P(WindowsProgramFolder, ADownloadWritesCrLfByteForByteAndViewDataReadsItBac
   const std::string bytes = ReadWide(WideFolder() + L"\\Messung Größe 測定.dat");
   EXPECT_EQ(bytes,
             "0,\"231207093015\",\"Time\",0\r\n"
-            "1,123.45,\"Größe   \",1\r\n"
+            "1,123.45,\"Größe     \",1\r\n"
             "2,-1.234,7,0\r\n");
   EXPECT_EQ(bytes.find("\r\r\n"), std::string::npos);
 
@@ -206,6 +210,17 @@ TEST_P(WindowsProgramFolder, ADownloadWritesCrLfByteForByteAndViewDataReadsItBac
   ASSERT_EQ(grid.Rows(), 4);
   EXPECT_EQ(grid.TextMatrix(2, 2), "123.45");
   EXPECT_EQ(boxes.shown.size(), 1u);  // only the end of the transfer
+
+  // The grid's readings exported for a spreadsheet, beside the data file.
+  const std::string csv = Folder() + "\\Messung Größe 測定.csv";
+  const std::vector<Reading> readings =
+      ToReadings(commands.Shown().records, commands.Shown().encoding);
+  EXPECT_EQ(WriteExportFile(csv, [&](std::ostream& out) { WriteCsv(out, readings); }), "");
+  EXPECT_EQ(ReadWide(WideFolder() + L"\\Messung Größe 測定.csv"),
+            "number,kind,channel,value,unit,time,last_time_stamp\r\n"
+            "1,\"time\",0,,\"Time\",\"2023-12-07T09:30:15\",\"\"\r\n"
+            "2,\"reading\",1,123.45,\"Größe\",\"\",\"2023-12-07T09:30:15\"\r\n"
+            "3,\"coded\",0,-1.234,\"7\",\"\",\"2023-12-07T09:30:15\"\r\n");
 }
 
 TEST_P(WindowsProgramFolder, StartAsksBeforeReplacingADataFileThatIsThere) {
