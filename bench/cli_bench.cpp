@@ -4,24 +4,18 @@
 //
 // Usage: cli_bench [--records N] [--runs N]
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "data/data_file.h"
-
-extern char** environ;
+#include "e2e/child_process.h"
 
 namespace {
 
@@ -54,36 +48,18 @@ struct Result {
   long peak_kb = 0;
 };
 
-// Runs `argv` with stdout and stderr to `log`, and waits for it with wait4, which gives the
-// child's own peak memory.
+// Runs `argv` with stdout and stderr to `log` and waits for it.
 Result RunProcess(const std::vector<std::string>& argv, const std::string& log) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log.c_str(),
-                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  Result result;
   const auto start = std::chrono::steady_clock::now();
-  pid_t pid = -1;
-  const int error = posix_spawn(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) {
-    std::fprintf(stderr, "cli_bench: cannot start %s: %s\n", args[0], std::strerror(error));
-    return result;
-  }
-  int status = 0;
-  rusage usage{};
-  wait4(pid, &status, 0, &usage);
+  rx::test::ChildProcess child(argv, log);
+  Result result;
+  if (!child.WaitFor(std::chrono::minutes(2))) return result;
   result.milliseconds =
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.peak_kb = usage.ru_maxrss;
-  const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
-  result.cpu_milliseconds = ms(usage.ru_utime) + ms(usage.ru_stime);
+  result.exit_code = *child.ExitCode();
+  const auto usage = *child.ResourceUsage();
+  result.cpu_milliseconds = usage.cpu_milliseconds;
+  result.peak_kb = usage.peak_kb;
   return result;
 }
 

@@ -31,6 +31,14 @@ std::pair<double, double> Padded(double low, double high) {
   return {low - room, high + room};
 }
 
+// 1, 2 or 5 times a power of ten, the nearest to `step`, and at least one record.
+double RoundStep(double step) {
+  if (!(step > 1)) return 1;
+  const double power = std::pow(10.0, std::floor(std::log10(step)));
+  const double mantissa = step / power;
+  return (mantissa < 1.5 ? 1 : mantissa < 3.5 ? 2 : mantissa < 7.5 ? 5 : 10) * power;
+}
+
 }  // namespace
 
 // Draws the runs of every series, the time markers and the labels of those with room over the
@@ -168,8 +176,16 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
   addAxis(record_axis_, Qt::AlignBottom);
   const auto [x_low, x_high] = data_.last_x > data_.first_x ? std::pair(data_.first_x, data_.last_x)
                                                             : Padded(data_.first_x, data_.last_x);
+  // The records fill the axis from the first to the last; its ticks fall on round numbers, about
+  // eight of them whatever part of the file is shown.
+  record_axis_->setTickType(QValueAxis::TicksDynamic);
+  record_axis_->setTickAnchor(0);
+  connect(record_axis_, &QValueAxis::rangeChanged, record_axis_,
+          [axis = record_axis_](qreal min, qreal max) {
+            axis->setTickInterval(RoundStep((max - min) / 8));
+          });
   record_axis_->setRange(x_low, x_high);
-  record_axis_->applyNiceNumbers();
+  record_axis_->setTickInterval(RoundStep((x_high - x_low) / 8));
   whole_ranges_.emplace_back(record_axis_->min(), record_axis_->max());
 
   const bool shared = data_.units.size() > kMaxValueAxes;

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -108,6 +109,18 @@ class ChildProcess {
     return 128 + WTERMSIG(*status_);
   }
 
+  // What the ended program used: user and system time, and its peak resident memory.
+  struct Usage {
+    double cpu_milliseconds = 0;
+    long peak_kb = 0;
+  };
+  std::optional<Usage> ResourceUsage() {
+    Reap(false);
+    if (!status_) return std::nullopt;
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    return Usage{ms(usage_.ru_utime) + ms(usage_.ru_stime), usage_.ru_maxrss};
+  }
+
   std::string Output() const {
     std::ifstream in(log_path_, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -117,12 +130,13 @@ class ChildProcess {
   void Reap(bool block) {
     if (pid_ <= 0 || status_) return;
     int status = 0;
-    if (waitpid(pid_, &status, block ? 0 : WNOHANG) == pid_) status_ = status;
+    if (wait4(pid_, &status, block ? 0 : WNOHANG, &usage_) == pid_) status_ = status;
   }
 
   std::string log_path_;
   pid_t pid_ = -1;
   std::optional<int> status_;
+  rusage usage_{};
 };
 
 // Polls `condition` every 10 ms until it holds or `timeout` passes.

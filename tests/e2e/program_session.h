@@ -87,19 +87,9 @@ class ProgramSession : public testing::Test {
   // The main window is the one titled RX7731 that is taller than any message box.
   bool FindMainWindow() {
     for (const WindowId& w : hand_->Windows(program_->Pid(), kTitle)) {
-      if (Height(w) > 400) main_ = w;
+      if (hand_->Height(w) > 400) main_ = w;
     }
     return !main_.empty();
-  }
-
-  int Height(const WindowId& w) const {
-    std::smatch m;
-    for (const std::string& line : hand_->Run({"getwindowgeometry", w})) {
-      if (std::regex_search(line, m, std::regex(R"(Geometry: (\d+)x(\d+))"))) {
-        return std::stoi(m[2]);
-      }
-    }
-    return 0;
   }
 
   std::vector<WindowId> Visible() const {
@@ -112,7 +102,7 @@ class ProgramSession : public testing::Test {
   std::vector<Box> Boxes() const {
     std::vector<Box> boxes;
     for (const WindowId& w : hand_->Windows(program_->Pid(), kTitle)) {
-      if (w != main_ && Height(w) <= 400) boxes.emplace_back(kTitle, w);
+      if (w != main_ && hand_->Height(w) <= 400) boxes.emplace_back(kTitle, w);
     }
     for (const WindowId& w : hand_->Windows(program_->Pid(), kFileCheckTitle)) {
       boxes.emplace_back(kFileCheckTitle, w);

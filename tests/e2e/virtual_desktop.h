@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -112,6 +113,17 @@ class Hand {
   std::vector<WindowId> Windows(int pid, const std::string& title) const {
     return Run({"search", "--all", "--onlyvisible", "--pid", std::to_string(pid), "--name",
                 "^" + title + "$"});
+  }
+
+  // The window's height in pixels, 0 when xdotool does not say.
+  int Height(const WindowId& window) const {
+    std::smatch m;
+    for (const std::string& line : Run({"getwindowgeometry", window})) {
+      if (std::regex_search(line, m, std::regex(R"(Geometry: (\d+)x(\d+))"))) {
+        return std::stoi(m[2]);
+      }
+    }
+    return 0;
   }
 
   void Click(const WindowId& window, const Place& place) const {

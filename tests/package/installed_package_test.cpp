@@ -88,7 +88,7 @@ class InstalledPackage : public testing::Test {
   // The program's main window: titled RX7731 and taller than a message box.
   WindowId MainWindow(int pid) const {
     for (const WindowId& w : hand_->Windows(pid, "RX7731")) {
-      if (Height(w) > 400) return w;
+      if (hand_->Height(w) > 400) return w;
     }
     return {};
   }
@@ -100,16 +100,6 @@ class InstalledPackage : public testing::Test {
       if (w != main) boxes.push_back(w);
     }
     return boxes;
-  }
-
-  int Height(const WindowId& w) const {
-    std::smatch m;
-    for (const std::string& line : hand_->Run({"getwindowgeometry", w})) {
-      if (std::regex_search(line, m, std::regex(R"(Geometry: (\d+)x(\d+))"))) {
-        return std::stoi(m[2]);
-      }
-    }
-    return 0;
   }
 
   TempDir dir_;
