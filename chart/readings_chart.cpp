@@ -236,9 +236,8 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
   // out of the legend gets an entry that the legend does not show.
   for (QValueAxis* axis : value_axes_) {
     const QList<QAbstractSeries*> all = series();
-    if (std::none_of(all.begin(), all.end(), [axis](QAbstractSeries* s) {
-          return s->attachedAxes().contains(axis);
-        })) {
+    if (std::none_of(all.begin(), all.end(),
+                     [axis](QAbstractSeries* s) { return s->attachedAxes().contains(axis); })) {
       auto* anchor = new QLineSeries(this);
       addSeries(anchor);
       anchor->attachAxis(record_axis_);
