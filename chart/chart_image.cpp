@@ -45,6 +45,8 @@ QByteArray ChartSvg(const QChart& chart, const QString& title) {
   generator.setOutputDevice(&buffer);
   const QSize size = chart.size().toSize();
   generator.setSize(size);
+  // One pixel of the chart is one CSS pixel, so viewers show the SVG at the size asked.
+  generator.setResolution(96);
   generator.setViewBox(QRect(QPoint(0, 0), size));
   generator.setTitle(title);
   QPainter painter(&generator);

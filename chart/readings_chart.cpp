@@ -17,7 +17,7 @@ namespace {
 // Colours that stay apart from each other and from the grey of the grid and time markers.
 constexpr QRgb kPalette[] = {0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd,
                              0x8c564b, 0xe377c2, 0x17becf, 0xbcbd22, 0x393b79};
-constexpr qreal kLineWidth = 1.2;
+constexpr qreal kLineWidth = 1.0;
 // Above the grid and axes of the chart, below its legend.
 constexpr qreal kLinesZ = 5;
 
@@ -109,7 +109,7 @@ class ReadingsLinesItem : public QGraphicsItem {
       const double y_scale = plot.height() / (y_axis->max() - y_min);
       QPen pen(chart_->SeriesColor(i), kLineWidth);
       pen.setCapStyle(Qt::FlatCap);
-      pen.setJoinStyle(Qt::RoundJoin);
+      pen.setJoinStyle(Qt::BevelJoin);
       painter->setPen(pen);
       for (const ChartRun& run : series[i].runs) {
         if (run.back().x < x_min || run.front().x > x_max) continue;
@@ -247,6 +247,19 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
     addSeries(more);
     more->attachAxis(record_axis_);
     more->attachAxis(value_axes_.front());
+  }
+  // QChart zooms only the axes that a series is attached to: an axis whose series all fell
+  // out of the legend gets an entry that the legend does not show.
+  for (QValueAxis* axis : value_axes_) {
+    const QList<QAbstractSeries*> all = series();
+    if (std::none_of(all.begin(), all.end(),
+                     [axis](QAbstractSeries* s) { return s->attachedAxes().contains(axis); })) {
+      auto* anchor = new QLineSeries(this);
+      addSeries(anchor);
+      anchor->attachAxis(record_axis_);
+      anchor->attachAxis(axis);
+      for (QLegendMarker* marker : legend()->markers(anchor)) marker->setVisible(false);
+    }
   }
   // At the right, one entry a line, the names are never cut short.
   legend()->setAlignment(Qt::AlignRight);

@@ -94,6 +94,39 @@ TEST(ChartImageTest, SavedImageHasTheSizeAsked) {
   }
 }
 
+// What the window's plot window relies on: QChart's zoom moves every axis the lines are drawn
+// against, even one whose series is not in the legend, and ShowWholeChart undoes it.
+TEST(ReadingsChartTest, ZoomsEveryAxisAndGoesBackToTheWholeChart) {
+  std::vector<StoredRecord> records;
+  for (int16_t channel = 1; channel <= 20; ++channel) {
+    records.push_back({"1", "V         ", channel});
+    records.push_back({"3", "V         ", channel});
+  }
+  records.push_back({"100", "A         ", 21});  // too few readings for the legend
+  QGraphicsScene scene;
+  auto* chart = new ReadingsChart(BuildChartData(ToReadings(records, TextEncoding::kCp1252)));
+  SetChartSize(scene, *chart, kDefaultChartSize);
+  std::vector<QValueAxis*> axes = {chart->RecordAxis()};
+  for (size_t i = 0; i < chart->Data().series.size(); ++i) {
+    if (std::find(axes.begin(), axes.end(), chart->ValueAxis(i)) == axes.end()) {
+      axes.push_back(chart->ValueAxis(i));
+    }
+  }
+  ASSERT_EQ(axes.size(), 3u);
+  std::vector<std::pair<double, double>> whole;
+  for (const QValueAxis* axis : axes) whole.emplace_back(axis->min(), axis->max());
+
+  const QRectF plot = chart->plotArea();
+  chart->zoomIn(QRectF(plot.center(), plot.size() / 4));
+  for (size_t a = 0; a < axes.size(); ++a) {
+    EXPECT_LT(axes[a]->max() - axes[a]->min(), (whole[a].second - whole[a].first) / 2) << a;
+  }
+  chart->ShowWholeChart();
+  for (size_t a = 0; a < axes.size(); ++a) {
+    EXPECT_EQ(std::pair(axes[a]->min(), axes[a]->max()), whole[a]) << a;
+  }
+}
+
 }  // namespace
 }  // namespace rx
 
