@@ -6,6 +6,7 @@
 
 #include "app/commands.h"
 #include "app/unit_table_file.h"
+#include "data/native_path.h"
 
 namespace fs = std::filesystem;
 
@@ -30,13 +31,13 @@ DataFolder ChooseDataFolder(const std::string& program_folder, bool program_fold
 
   DataFolder data{InFolder(documents_folder, kDataFolderName), sample, {}};
   std::error_code ec;
-  fs::create_directories(data.folder, ec);
+  fs::create_directories(NativePath(data.folder), ec);
   if (ec) {
     data.problem = "Cannot create the data folder " + data.folder + ": " + ec.message();
     return data;
   }
   const std::string own = InFolder(data.folder, kUnitTableFileName);
-  if (fs::exists(own, ec)) data.unit_table = own;
+  if (fs::exists(NativePath(own), ec)) data.unit_table = own;
   return data;
 }
 
@@ -44,10 +45,11 @@ bool FolderWritable(const std::string& folder) {
   // A file actually made and removed answers for permissions, access lists and read-only mounts
   // alike, whoever the user is.
   const std::string probe = InFolder(folder, ".rx7731-write-test");
-  std::FILE* file = std::fopen(probe.c_str(), "w");
+  std::FILE* file = OpenNativeFile(probe, "w");
   if (file == nullptr) return false;
   std::fclose(file);
-  std::remove(probe.c_str());
+  std::error_code ec;
+  fs::remove(NativePath(probe), ec);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/data_folder.h"
 #include "app/file_exists.h"
 #include "app/port_list.h"
 #include "app/start_up.h"
@@ -79,6 +80,25 @@ TEST(WindowsPorts, FailureNamesPortDeviceReasonAndTheDeviceManager) {
             "Cannot open Comm. port 0: no device is assigned to this port number.\r\n"
             "To use another adapter as Comm. port 0, give it the number COM0 in the Device "
             "Manager (Ports, Properties, Port Settings, Advanced).");
+}
+
+// An installed copy in Program Files keeps its files in the user's documents folder, whose path
+// often holds the user's name: "C:\\Users\\Jürgen\\Documents".
+TEST(WindowsStartUp, TheDataFolderOfAnInstalledCopyIsMadeUnderADocumentsPathOutsideAscii) {
+  TempDir dir;
+  const std::wstring documents = dir.Path().wstring() + L"\\Jürgen 測定";
+  std::filesystem::create_directory(documents);
+  WriteWide(documents + L"\\placeholder", "");
+  const std::string utf8 = dir.Path().string() + "\\Jürgen 測定";
+  const DataFolder data = ChooseDataFolder("C:\\Program Files\\RX7731", false, utf8);
+  EXPECT_EQ(data.problem, "");
+  EXPECT_EQ(data.folder, utf8 + "\\RX7731");
+  EXPECT_TRUE(std::filesystem::is_directory(documents + L"\\RX7731"));
+  EXPECT_EQ(data.unit_table, "C:\\Program Files\\RX7731\\unit2.dat");
+  WriteWide(documents + L"\\RX7731\\unit2.dat", "0,\"°C\"\r\n");
+  EXPECT_EQ(ChooseDataFolder("C:\\Program Files\\RX7731", false, utf8).unit_table,
+            utf8 + "\\RX7731\\unit2.dat");
+  EXPECT_TRUE(FolderWritable(utf8 + "\\RX7731"));
 }
 
 TEST(WindowsStartUp, TheDefaultDataFileNameIsTheDate) {
