@@ -120,7 +120,6 @@ Form2::Form2(SerialControl& serial, MessageBox& messages, TickClock& clock, Prog
   SetTabOrder();
   command1_[0]->setFocus();
   Form_Load(*this, commands_, unit_names_, messages, program_, today);
-  fgrid1_->Model().SetTextEncoding(unit_names_.Encoding());
   file_dialogs_.SetParent(this);
   grid_menu_ = new ReadingsMenu(*fgrid1_, commands_, messages, file_dialogs_);
 }
