@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form2.h"
+#include "window/form2.h"
 #include "app/steady_tick_clock.h"
 #include "e2e/virtual_desktop.h"
 #include "meter_stream.h"

@@ -15,7 +15,7 @@
 
 #include "app/commands.h"
 #include "app/port_list.h"
-#include "app/qt_data_folder.h"
+#include "app/qt/qt_data_folder.h"
 #include "app/start_up.h"
 #include "app/steady_tick_clock.h"
 #include "app/unit_table_file.h"

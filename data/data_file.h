@@ -17,6 +17,10 @@ class DataFileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The value stored for a reading whose display showed no valid digits (an overload): the
+// file's readers show it as it is, and the views beside the grid as no value.
+inline constexpr double kNoDigitsMarker = 999999;
+
 // One item of a record: text (written in double quotes), 16-bit integer, 32-bit integer, double.
 using RecordItem = std::variant<std::string_view, int16_t, int32_t, double>;
 

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "download/reading_decoder.h"
+#include "data/data_file.h"
 
 namespace rx {
 namespace {
@@ -23,7 +23,7 @@ std::optional<double> ValueOf(std::string_view text) {
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
   // "inf" or "nan" in an edited file is no reading: it has no place on a chart or in JSON.
-  if (!std::isfinite(value) || value == ReadingDecoder::kNoDigitsMarker) return std::nullopt;
+  if (!std::isfinite(value) || value == kNoDigitsMarker) return std::nullopt;
   return value;
 }
 

@@ -16,7 +16,6 @@ class DataFileWriter;
 class ReadingDecoder : public FrameSink {
  public:
   static constexpr int kEscStoreLimit = 14;  // from this many ESC bytes on, nothing is stored
-  static constexpr double kNoDigitsMarker = 999999;
 
   ReadingDecoder(const UnitNames& unit_names, DataFileWriter& file)
       : unit_names_(unit_names), file_(file) {}

@@ -1,4 +1,4 @@
-#include "app/plot_window.h"
+#include "window/plot_window.h"
 
 #include <QChartView>
 #include <QFile>

@@ -15,8 +15,8 @@
 #include <memory>
 #include <string>
 
-#include "app/flex_grid_view.h"
-#include "app/form2.h"
+#include "window/flex_grid_view.h"
+#include "window/form2.h"
 #include "support/fakes.h"
 
 namespace rx::test {

@@ -1,4 +1,4 @@
-#include "app/qt_data_folder.h"
+#include "app/qt/qt_data_folder.h"
 
 #include <QFile>
 #include <QStandardPaths>

@@ -1,4 +1,4 @@
-#include "app/qt_file_dialogs.h"
+#include "window/qt_file_dialogs.h"
 
 #include <QFile>
 #include <QFileDialog>

@@ -5,7 +5,7 @@
 
 #include "app/commands.h"
 #include "app/form_controls.h"
-#include "app/qt_file_dialogs.h"
+#include "window/qt_file_dialogs.h"
 #include "app/start_up.h"
 #include "data/grid_table.h"
 #include "download/message_box.h"

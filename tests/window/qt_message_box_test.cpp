@@ -1,4 +1,4 @@
-#include "app/qt_message_box.h"
+#include "window/qt_message_box.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <QTableView>
 
-#include "app/grid_table_model.h"
+#include "window/grid_table_model.h"
 #include "data/grid_table.h"
 
 class QAbstractButton;

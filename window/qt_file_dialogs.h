@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/file_dialogs.h"
+#include "window/file_dialogs.h"
 
 class QWidget;
 

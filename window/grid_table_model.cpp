@@ -1,4 +1,4 @@
-#include "app/grid_table_model.h"
+#include "window/grid_table_model.h"
 
 #include <algorithm>
 

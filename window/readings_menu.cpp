@@ -1,10 +1,10 @@
-#include "app/readings_menu.h"
+#include "window/readings_menu.h"
 
 #include <QAbstractScrollArea>
 #include <QShortcut>
 #include <filesystem>
 
-#include "app/plot_window.h"
+#include "window/plot_window.h"
 #include "data/readings.h"
 #include "export/csv_export.h"
 #include "export/export_file.h"

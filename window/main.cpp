@@ -3,9 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/form2.h"
-#include "app/qt_data_folder.h"
-#include "app/qt_message_box.h"
+#include "window/form2.h"
+#include "app/qt/qt_data_folder.h"
+#include "window/qt_message_box.h"
 #include "app/steady_tick_clock.h"
 #include "download/qt/qt_serial_control.h"
 

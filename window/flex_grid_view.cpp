@@ -1,4 +1,4 @@
-#include "app/flex_grid_view.h"
+#include "window/flex_grid_view.h"
 
 #include <QAbstractButton>
 #include <QEvent>

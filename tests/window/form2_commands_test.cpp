@@ -5,8 +5,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/flex_grid_view.h"
-#include "app/indicator_shape.h"
+#include "window/flex_grid_view.h"
+#include "window/indicator_shape.h"
 #include "form_fixture.h"
 
 namespace rx {

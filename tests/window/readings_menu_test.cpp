@@ -1,4 +1,4 @@
-#include "app/readings_menu.h"
+#include "window/readings_menu.h"
 
 #include <QApplication>
 #include <QChartView>
@@ -8,7 +8,7 @@
 #include <QValueAxis>
 #include <QWheelEvent>
 
-#include "app/plot_window.h"
+#include "window/plot_window.h"
 #include "chart/readings_chart.h"
 #include "form_fixture.h"
 

@@ -1,4 +1,4 @@
-#include "app/form2.h"
+#include "window/form2.h"
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
@@ -16,11 +16,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/flat_button.h"
-#include "app/flex_grid_view.h"
-#include "app/indicator_shape.h"
+#include "window/flat_button.h"
+#include "window/flex_grid_view.h"
+#include "window/indicator_shape.h"
 #include "app/port_list.h"
-#include "app/readings_menu.h"
+#include "window/readings_menu.h"
 #include "download/port_device.h"
 
 namespace rx {

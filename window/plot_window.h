@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/commands.h"
-#include "app/file_dialogs.h"
+#include "window/file_dialogs.h"
 #include "download/message_box.h"
 
 class QChartView;

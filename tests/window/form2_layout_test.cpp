@@ -4,7 +4,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/indicator_shape.h"
+#include "window/indicator_shape.h"
 #include "form_fixture.h"
 
 namespace rx {

@@ -1,4 +1,4 @@
-#include "app/flat_button.h"
+#include "window/flat_button.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "app/indicator_shape.h"
+#include "window/indicator_shape.h"
 
 #include <QPainter>
 
