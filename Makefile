@@ -10,9 +10,11 @@ DEB_PACKAGES = cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgtes
   python3
 
 # The Windows cross-build: MinGW-w64, Wine to run its tests, GoogleTest's sources to build with it.
-WINDOWS_DEB_PACKAGES = cmake make g++-mingw-w64-x86-64-posix wine64 googletest
+WINDOWS_DEB_PACKAGES = cmake make g++-mingw-w64-x86-64-posix wine64 googletest qt6-base-dev \
+  qt6-base-dev-tools librsvg2-bin imagemagick fonts-liberation2
 
-.PHONY: deps deps-windows build test check-windows sanitize demo bench fuzz package clean
+.PHONY: deps deps-windows build test check-windows package-windows sanitize demo bench fuzz package \
+  clean
 
 # Installs those of the packages in $(1) that are missing.
 define install_missing
@@ -38,7 +40,7 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE wine
 	$(MAKE) check-windows
 	$(MAKE) sanitize
 
@@ -47,18 +49,49 @@ test: build
 package: build
 	cd $(BUILD) && cpack
 
-# The plain C++ core cross-built for 64-bit Windows with MinGW-w64, its tests run under Wine (in
-# a Wine prefix inside the build folder). The window needs Qt for Windows and is not built.
+# The Windows build, cross-built with MinGW-w64 and tested under Wine (in a Wine prefix inside the
+# build folder). With Qt for Windows (RX_QT_WINDOWS: by default the archive in
+# ../shared/qt6-windows unpacked into the build folder) it builds RX7731.exe, rx7731-cli.exe and
+# their tests; without it, the plain C++ core and its tests, saying why in one line.
 # Release, as a Windows program ships: a third less compiling than with debug information.
 WINDOWS_BUILD ?= build-windows
+QT_WINDOWS_ARCHIVE ?= $(CURDIR)/../shared/qt6-windows/qt6.4.2-mingw-w64-x86_64.tar.xz
+RX_QT_WINDOWS ?= $(CURDIR)/$(WINDOWS_BUILD)/qt6-mingw
 
 $(WINDOWS_BUILD)/CMakeCache.txt:
-	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
-	  -DRX_GUI=OFF -DRX_BENCH=OFF -DCMAKE_BUILD_TYPE=Release
+	@if [ ! -d "$(RX_QT_WINDOWS)" ] && [ -f "$(QT_WINDOWS_ARCHIVE)" ] \
+	  && [ "$(RX_QT_WINDOWS)" = "$(CURDIR)/$(WINDOWS_BUILD)/qt6-mingw" ]; then \
+	  mkdir -p $(WINDOWS_BUILD) && tar -C $(WINDOWS_BUILD) -xJf "$(QT_WINDOWS_ARCHIVE)"; fi
+	@if [ -f "$(RX_QT_WINDOWS)/lib/cmake/Qt6/qt.toolchain.cmake" ]; then \
+	  cmake -S . -B $(WINDOWS_BUILD) -DRX_QT_WINDOWS=$(RX_QT_WINDOWS) \
+	    -DCMAKE_TOOLCHAIN_FILE=$(RX_QT_WINDOWS)/lib/cmake/Qt6/qt.toolchain.cmake \
+	    -DQT_CHAINLOAD_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+	    -DRX_GUI=ON -DRX_BENCH=OFF -DCMAKE_BUILD_TYPE=Release; \
+	else \
+	  echo "check-windows: no Qt for Windows at $(RX_QT_WINDOWS) (nor $(QT_WINDOWS_ARCHIVE)):" \
+	    "building and testing the plain C++ core only, not RX7731.exe or rx7731-cli.exe"; \
+	  cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
+	    -DRX_GUI=OFF -DRX_BENCH=OFF -DCMAKE_BUILD_TYPE=Release; \
+	fi
 
-check-windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
+# The tests labelled "wine" live in the Linux build: they run the Windows programs under Wine on
+# a virtual display, beside the Linux build's simulator and programs.
+# With Qt for Windows it also builds the packages, which the wine test of the packages installs.
+check-windows: deps-windows build $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j $(JOBS)
+	if [ -f $(WINDOWS_BUILD)/CPackConfig.cmake ]; then cd $(WINDOWS_BUILD) && cpack; fi
+	cd $(BUILD) && ctest --output-on-failure -L wine
+
+# The Windows installer and portable zip, from the Windows build with Qt for Windows:
+# $(WINDOWS_BUILD)/RX7731-<version>-win64-setup.exe (NSIS, 64-bit) and RX7731-<version>-win64.zip.
+WINDOWS_DEB_PACKAGES += nsis
+package-windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	@if [ ! -f $(WINDOWS_BUILD)/CPackConfig.cmake ]; then \
+	  echo "package-windows: $(WINDOWS_BUILD) is built without Qt for Windows (RX_QT_WINDOWS):" \
+	    "it has no RX7731.exe to package"; exit 1; fi
+	cd $(WINDOWS_BUILD) && cpack
 
 # A second build with clang, AddressSanitizer and UndefinedBehaviorSanitizer, which also builds
 # the fuzz targets. `make sanitize` (run by `make test`) runs its whole test suite, with a short

@@ -3,8 +3,6 @@
 // outcome to the terminal: a progress line, one line on stdout at the end of the memory, the
 // window's messages on stderr, and an exit code.
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QDate>
 #include <QTimer>
@@ -23,6 +21,7 @@
 #include "cli/console_window.h"
 #include "cli/exit_codes.h"
 #include "cli/progress_line.h"
+#include "cli/console.h"
 #include "cli/stop_signals.h"
 #include "download/meter_download.h"
 #include "download/qt/qt_serial_control.h"
@@ -61,7 +60,7 @@ class DownloadSession {
   DownloadSession(const DownloadOptions& options, const std::string& program_folder,
                   const UnitNames& names)
       : options_(options),
-        progress_(stderr, !options.quiet && ::isatty(STDERR_FILENO) == 1),
+        progress_(stderr, !options.quiet && StandardErrorIsTerminal()),
         console_(progress_),
         serial_(program_folder),
         download_(serial_, console_, console_, clock_, names),

@@ -1,18 +1,10 @@
-#include <filesystem>
 #include <iostream>
 
 #include "cli/commands.h"
+#include "cli/console.h"
 #include "cli/exit_codes.h"
 
 namespace {
-
-// The folder of the running program, which holds unit2.dat and the ports/ links.
-std::string ProgramFolder(const char* argv0) {
-  std::error_code ec;
-  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (!ec) return self.parent_path().string();
-  return std::filesystem::absolute(argv0, ec).parent_path().string();
-}
 
 // What was wrong with the command line. CLI11 reports a word that names no command only as a
 // missing command; say which word it was.
@@ -34,12 +26,16 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", "rx7731-cli " RX_VERSION);
   app.require_subcommand(1, 1);
   int exit_code = kExitOk;
-  AddDownloadCommand(app, ProgramFolder(argv[0]), exit_code);
+  PrepareStandardStreams();
+  const std::vector<std::string> words = CommandLineWords(argc, argv);
+  std::vector<char*> word_pointers;
+  for (const std::string& word : words) word_pointers.push_back(const_cast<char*>(word.c_str()));
+  AddDownloadCommand(app, ProgramFolder(words.empty() ? argv[0] : words.front()), exit_code);
   AddShowCommand(app, exit_code);
   AddExportCommand(app, exit_code);
   AddPlotCommand(app, exit_code);
   try {
-    app.parse(argc, argv);
+    app.parse(static_cast<int>(word_pointers.size()), word_pointers.data());
   } catch (const CLI::ParseError& e) {
     if (e.get_exit_code() == 0) return app.exit(e);  // --help, --version
     // help() is the usage of the command the error is in, or the program's when none was named.

@@ -4,13 +4,12 @@
 #include <functional>
 #include <memory>
 
-class QSocketNotifier;
-
 namespace rx::cli {
 
-// SIGINT and SIGTERM delivered as events of the Qt event loop. The signal handler only writes
-// the signal's number to a pipe; `on_stop` runs from the loop, where a download can close its
-// port and data file cleanly. The previous handlers come back when this object goes.
+// The requests to stop that a terminal sends, delivered as events of the Qt event loop, where a
+// download can close its port and data file cleanly: `on_stop` runs from the loop with SIGINT
+// (Ctrl+C; on Windows also Ctrl+Break) or SIGTERM (on Windows: the console window closed, or the
+// user logging off). The previous handling comes back when this object goes.
 class StopSignals {
  public:
   explicit StopSignals(std::function<void(int signal)> on_stop);
@@ -18,14 +17,10 @@ class StopSignals {
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
 
- private:
-  void Take();
+  struct Platform;  // POSIX signal handlers, or a Windows console control handler
 
-  std::function<void(int)> on_stop_;
-  int pipe_[2] = {-1, -1};
-  std::unique_ptr<QSocketNotifier> notifier_;
-  struct sigaction previous_int_ {};
-  struct sigaction previous_term_ {};
+ private:
+  std::unique_ptr<Platform> platform_;
 };
 
 }  // namespace rx::cli

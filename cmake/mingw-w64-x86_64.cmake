@@ -15,8 +15,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# libstdc++, libgcc and winpthread linked in: the programs run without MinGW's DLLs beside them.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Without Qt, libstdc++, libgcc and winpthread are linked in: the programs run without MinGW's
+# DLLs beside them. Qt's DLLs load MinGW's C++ runtime DLL, and a program built with them uses
+# that same one, so that one C++ runtime is loaded.
+if(NOT RX_QT_WINDOWS)
+  set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+endif()
 
 # Test programs (and GoogleTest's listing of their tests) run through Wine, in a prefix of the
 # build's own, quietly, without offering to install Mono or Gecko.

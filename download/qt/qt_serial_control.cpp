@@ -1,6 +1,8 @@
 #include "download/qt/qt_serial_control.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <winerror.h>
+#else
 #include <termios.h>
 #endif
 
@@ -79,6 +81,20 @@ bool HeldByAnother(const QSerialPort& port) {
 #endif
 }
 
+// Whether setting a modem line failed because the device has none, such as a pseudo-terminal
+// or a virtual COM port (a Bluetooth serial link): such a port is used without them.
+bool HasNoModemLines(const QSerialPort& port) {
+  if (port.error() == QSerialPort::UnsupportedOperationError) return true;
+#ifdef _WIN32
+  // Qt reports the driver's refusal as an unknown error with the system's text.
+  const QString reason = port.errorString();
+  return reason == qt_error_string(ERROR_NOT_SUPPORTED) ||
+         reason == qt_error_string(ERROR_INVALID_FUNCTION);
+#else
+  return false;
+#endif
+}
+
 }  // namespace
 
 QtSerialControl::QtSerialControl(std::string program_folder, QObject* parent)
@@ -129,7 +145,7 @@ void QtSerialControl::Open() {
                                       : DeviceOpenFailure(device, reason));
   }
   auto modem_line = [&](bool done) {
-    if (done || port_.error() == QSerialPort::UnsupportedOperationError) return;
+    if (done || HasNoModemLines(port_)) return;
     const std::string reason = port_.errorString().toStdString();
     port_.close();
     throw SerialError("Cannot set the modem lines of " + Name() + " (" + device + "): " + reason);
