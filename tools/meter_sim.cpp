@@ -69,8 +69,8 @@ memory (a time frame, readings, the end-of-memory marker) and waits until the po
   --device DEVICE     send on a real serial device at 9600 8N1 instead (null-modem cable);
                       sends at once, as a device cannot tell whether the other end is open
   --records N         entries in the memory, the first a time frame (default 100)
-  --memory random|log random: every reading of its own channel, unit and size, coded ones
-                      too (the default, for tests); log: a logging session, readings at a
+  --memory KIND       random (the default, for tests): every reading of its own channel,
+                      unit and size, coded ones too; log: a logging session, readings at a
                       steady interval on one to three channels of one unit each, drifting
                       smoothly, and a second session later
   --seed S            choose the memory from seed S (default: a random seed, printed)
