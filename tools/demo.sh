@@ -4,8 +4,12 @@
 # On a desktop (DISPLAY set and reachable) the simulator is linked as Comm. 1 and the window
 # opens: press Start and watch the count rise, then View Data. Without a display the same runs
 # on a virtual one (Xvfb): the script presses Start, waits for the final message, presses View
-# Data, saves a screenshot and shows where the data file is. Either way the simulator and its
-# link are gone at the end.
+# Data, saves screenshots of the window and of its plot window, and shows where the data file is.
+# Either way the simulator and its link are gone at the end.
+#
+# The meter sends a logging session (meter-sim --memory log) of DEMO_RECORDS readings (300)
+# chosen by DEMO_SEED (8: temperature, humidity and air pressure), so that a run gives the same
+# readings each time; tools/pictures.sh makes the published pictures from it.
 #
 # Usage: tools/demo.sh [BUILD_DIR]   (make demo runs it on build/)
 set -euo pipefail
@@ -21,6 +25,7 @@ out=$(cd "$build" && pwd)/demo
 mkdir -p "$out"
 link=$bin/ports/com1
 records=${DEMO_RECORDS:-300}
+seed=${DEMO_SEED:-8}
 data_file=$bin/$(date +%y%m%d).dat
 
 sim_pid= xvfb_pid= program_pid=
@@ -36,8 +41,8 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 start_meter() {
-  "$sim" --link "$link" --units "$bin/unit2.dat" --records "$records" \
-    --expect "$out/expected.dat" "$@" &
+  "$sim" --link "$link" --units "$bin/unit2.dat" --memory log --records "$records" \
+    --seed "$seed" --expect "$out/expected.dat" "$@" &
   sim_pid=$!
   for _ in $(seq 100); do
     [ -e "$link" ] && return 0
@@ -60,7 +65,8 @@ fi
 for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "demo: $tool is missing; run make deps" >&2; exit 1; }
 done
-exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp -noreset 2>"$out/xvfb.log")
+# Wide enough for the plot window at its own size, 1200 x 700.
+exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>"$out/xvfb.log")
 xvfb_pid=$!
 read -r -t 10 display_number <&3 || { echo "demo: Xvfb did not start:" >&2; cat "$out/xvfb.log" >&2; exit 1; }
 export DISPLAY=:$display_number QT_QPA_PLATFORM=xcb
@@ -85,7 +91,9 @@ wait_for() {  # title, seconds; prints the window that is not the main one
   cat "$out/program.log" >&2
   return 1
 }
-click() { xdotool mousemove --window "$main" "$1" "$2" click 1; }  # pixels in the client area
+click() {  # pixels in the client area, [button]
+  xdotool mousemove --window "$main" "$1" "$2" click "${3:-1}"
+}
 answer() { xdotool windowfocus --sync "$1" key "$2"; }
 
 main=$(wait_for RX7731 10)
@@ -107,6 +115,15 @@ answer "$final" Return
 click 688 458
 screenshot=$out/rx7731-demo.png
 shot "$screenshot"
+# The grid's menu (right mouse button on a cell), its first item: Plot Readings...
+click 250 300 3
+sleep 0.5
+xdotool key Down Return
+plot=$(wait_for "Readings of $data_file" 10)
+plot_shot=$out/plot-window.png
+sleep 1
+import -window "$plot" "$plot_shot"
+xdotool windowraise "$main"  # over the plot window, for Exit
 click 608 501
 wait "$program_pid" 2>/dev/null || true
 program_pid=
@@ -117,6 +134,7 @@ echo
 echo "Data file:  $data_file ($(wc -l <"$data_file") records)"
 echo "Screenshot: $screenshot (the window after View Data)"
 echo "            $out/rx7731-final-message.png (the final message)"
+echo "            $plot_shot (the plot window of the grid's readings)"
 if cmp -s "$data_file" "$out/expected.dat"; then
   echo "The data file holds exactly what the meter sent."
 else

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <stdexcept>
 
 #include "download/frame.h"
@@ -39,9 +42,17 @@ class Dice {
   explicit Dice(uint32_t seed) : engine_(seed) {}
   int Between(int low, int high) { return std::uniform_int_distribution<int>(low, high)(engine_); }
   bool Percent(int chance) { return Between(0, 99) < chance; }
+  double Uniform(double low, double high) {
+    return std::uniform_real_distribution<double>(low, high)(engine_);
+  }
+  double Normal() { return std::normal_distribution<double>()(engine_); }
   template <typename T, size_t N>
   const T& Pick(const std::array<T, N>& options) {
     return options[Between(0, N - 1)];
+  }
+  template <typename T>
+  void Shuffle(std::vector<T>& items) {
+    std::shuffle(items.begin(), items.end(), engine_);
   }
   char PickChar(std::string_view options) { return options[Between(0, options.size() - 1)]; }
 
@@ -212,6 +223,153 @@ std::vector<MeterReading> GenerateMemory(int records, uint32_t seed,
     } else {
       memory.push_back(CodedReading(dice));
     }
+  }
+  return memory;
+}
+
+namespace {
+
+// What one probe of a logging session measures, with its unit code in examples/unit2.dat.
+struct LogQuantity {
+  int unit_code;
+  double level;      // the value it drifts about
+  double swing;      // how far it drifts either way
+  double noise;      // the spread of one reading about the drift
+  int decimal_code;  // places after the point on the display
+};
+
+constexpr std::array<LogQuantity, 6> kLogQuantities = {{
+    {12, 21.5, 2.5, 0.03, 2},    // deg C: a room's air
+    {14, 48.0, 9.0, 0.2, 1},     // %RH: its humidity
+    {0, 12.6, 0.45, 0.004, 3},   // V: a battery on charge and load
+    {18, 1013.0, 5.0, 0.08, 1},  // hPa: the air pressure
+    {3, 350.0, 120.0, 1.5, 1},   // mA: a load's current
+    {8, 50.0, 0.08, 0.004, 3},   // Hz: the mains frequency
+}};
+
+// Logging intervals a technician sets, in seconds.
+constexpr std::array<int, 6> kLogIntervals = {1, 2, 5, 10, 30, 60};
+
+// One channel of the log: its quantity and the shape of its drift, a slow swing and a faster
+// ripple, over the rounds of readings since the first session began.
+struct LogChannel {
+  int channel;
+  LogQuantity quantity;
+  double slow_period, slow_phase, fast_period, fast_phase;  // periods in rounds
+
+  double ValueAt(double round) const {
+    constexpr double kTurn = 2 * std::numbers::pi;
+    return quantity.level +
+           quantity.swing * (0.85 * std::sin(kTurn * round / slow_period + slow_phase) +
+                             0.15 * std::sin(kTurn * round / fast_period + fast_phase));
+  }
+};
+
+using LogTime = std::chrono::sys_seconds;
+
+std::string TimeText(LogTime time) {
+  using namespace std::chrono;
+  const sys_days day = floor<days>(time);
+  const year_month_day date{day};
+  const hh_mm_ss clock{time - day};
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d%02u%02u%02d%02d%02d", static_cast<int>(date.year()) % 100,
+                static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                static_cast<int>(clock.hours().count()), static_cast<int>(clock.minutes().count()),
+                static_cast<int>(clock.seconds().count()));
+  return text;
+}
+
+MeterReading LogTimeStamp(LogTime time) {
+  MeterReading reading;
+  reading.kind = Kind::kTime;
+  reading.time = TimeText(time);
+  return reading;
+}
+
+MeterReading LogReading(Dice& dice, const LogChannel& channel, double round) {
+  MeterReading reading;
+  reading.kind = Kind::kChannelReading;
+  reading.channel = channel.channel;
+  reading.unit_code = channel.quantity.unit_code;
+  reading.decimal_code = channel.quantity.decimal_code;
+  // The noise is drawn for every reading, so that an overload does not shift the ones after it.
+  const double value = channel.ValueAt(round) + channel.quantity.noise * dice.Normal();
+  if (dice.Between(0, 149) == 0) {
+    reading.no_digits = true;
+    reading.filler = dice.Pick(kChannelOverloads);
+    return reading;
+  }
+  const double scaled = std::round(std::abs(value) * std::pow(10.0, reading.decimal_code));
+  reading.digits = static_cast<uint32_t>(std::min(scaled, 99'999'999.0));
+  reading.negative = value < 0 && reading.digits != 0;
+  return reading;
+}
+
+}  // namespace
+
+std::vector<MeterReading> GenerateLogMemory(int records, uint32_t seed,
+                                            const std::vector<int>& named_units) {
+  if (named_units.empty()) throw std::invalid_argument("no named unit codes to choose from");
+  Dice dice(seed);
+  std::vector<LogQuantity> quantities;
+  for (const LogQuantity& q : kLogQuantities) {
+    if (std::find(named_units.begin(), named_units.end(), q.unit_code) != named_units.end()) {
+      quantities.push_back(q);
+    }
+  }
+  if (quantities.empty()) {
+    for (size_t i = 0; i < kLogQuantities.size(); ++i) {
+      quantities.push_back(kLogQuantities[i]);
+      quantities.back().unit_code = named_units[i % named_units.size()];
+    }
+  }
+  dice.Shuffle(quantities);
+
+  const int interval = dice.Pick(kLogIntervals);
+  const int channel_count = std::min<int>(dice.Between(1, 3), quantities.size());
+  // A session's time frame and whole rounds of readings, one a channel at each tick; the second
+  // session takes the rest, its last round perhaps cut short by the end of the memory.
+  const int first_session = records < 20
+                                ? records
+                                : 1 + (static_cast<int>(records * dice.Uniform(0.55, 0.7)) - 1) /
+                                          channel_count * channel_count;
+  const int total_rounds = std::max(1, (records - 2) / channel_count);
+  std::vector<LogChannel> channels;
+  for (int i = 0; i < channel_count; ++i) {
+    // However short the memory, the drift takes tens of rounds: it never turns into noise.
+    const double slow_period = std::max(30.0, total_rounds * dice.Uniform(0.8, 1.6));
+    const double slow_phase = dice.Uniform(0, 2 * std::numbers::pi);
+    const double fast_period = std::max(8.0, total_rounds * dice.Uniform(0.12, 0.25));
+    const double fast_phase = dice.Uniform(0, 2 * std::numbers::pi);
+    channels.push_back({i + 1, quantities[i], slow_period, slow_phase, fast_period, fast_phase});
+  }
+
+  using namespace std::chrono;
+  // One draw a statement: the order of an expression's operands is not fixed, a seed's memory is.
+  const year_month_day date{year{2000 + dice.Between(20, 29)}, month(dice.Between(1, 12)),
+                            day(dice.Between(1, 28))};
+  const LogTime start = sys_days{date} + seconds{dice.Between(7 * 3600, 17 * 3600)};
+  // The second session starts one to twenty hours after the first one's last round, on the
+  // same interval.
+  const int gap_rounds = dice.Between(3600, 72000) / interval;
+
+  std::vector<MeterReading> memory;
+  memory.reserve(records > 0 ? records : 0);
+  int round = 0;  // rounds of readings since the first session began
+  for (int i = 0; i < records;) {
+    if (i == 0 || i == first_session) {
+      if (i > 0) round += gap_rounds;
+      memory.push_back(LogTimeStamp(start + seconds{static_cast<int64_t>(round) * interval}));
+      ++i;
+      continue;
+    }
+    for (const LogChannel& channel : channels) {
+      if (i == records || i == first_session) break;
+      memory.push_back(LogReading(dice, channel, round));
+      ++i;
+    }
+    ++round;
   }
   return memory;
 }

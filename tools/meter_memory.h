@@ -54,6 +54,16 @@ std::vector<int> NamedUnitCodes(const UnitNames& units);
 std::vector<MeterReading> GenerateMemory(int records, uint32_t seed,
                                          const std::vector<int>& named_units);
 
+// A meter memory of `records` entries shaped like a real logging session, for demonstrations
+// and pictures: a time frame, then readings at a steady interval on one to three channels, each
+// with a unit of its own and values that drift smoothly with a little noise, now and then one
+// without valid digits; from about 20 entries on, a second session later with a time frame of
+// its own. Units are those of examples/unit2.dat that `named_units` holds (deg C, %RH, V, hPa,
+// mA, Hz); when it holds none of them, its own codes stand in. The same seed gives the same
+// memory.
+std::vector<MeterReading> GenerateLogMemory(int records, uint32_t seed,
+                                            const std::vector<int>& named_units);
+
 struct NoiseOptions {
   bool enabled = false;
   int gap_percent = 20;       // chance of junk bytes (never STX) before a frame

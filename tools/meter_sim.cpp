@@ -51,6 +51,7 @@ void Nap(Clock::duration duration) {
 struct Options {
   std::string link, device, replay, save_stream, expect, units;
   int records = 100;
+  bool log_memory = false;
   std::optional<uint32_t> seed;
   bool noise = false, fast = false, repeat = false, quiet = false;
   int chunk_min = 0, chunk_max = 0;  // 0: the pacing's own default
@@ -68,6 +69,10 @@ memory (a time frame, readings, the end-of-memory marker) and waits until the po
   --device DEVICE     send on a real serial device at 9600 8N1 instead (null-modem cable);
                       sends at once, as a device cannot tell whether the other end is open
   --records N         entries in the memory, the first a time frame (default 100)
+  --memory KIND       random (the default, for tests): every reading of its own channel,
+                      unit and size, coded ones too; log: a logging session, readings at a
+                      steady interval on one to three channels of one unit each, drifting
+                      smoothly, and a second session later
   --seed S            choose the memory from seed S (default: a random seed, printed)
   --replay FILE       send FILE's bytes as they are instead of a generated memory
   --save-stream FILE  also write the bytes to be sent to FILE (for --replay)
@@ -104,6 +109,7 @@ Options ParseOptions(int argc, char** argv) {
     kLink = 1000,
     kDevice,
     kRecords,
+    kMemory,
     kSeed,
     kReplay,
     kSave,
@@ -121,6 +127,7 @@ Options ParseOptions(int argc, char** argv) {
   static const option kLong[] = {{"link", required_argument, nullptr, kLink},
                                  {"device", required_argument, nullptr, kDevice},
                                  {"records", required_argument, nullptr, kRecords},
+                                 {"memory", required_argument, nullptr, kMemory},
                                  {"seed", required_argument, nullptr, kSeed},
                                  {"replay", required_argument, nullptr, kReplay},
                                  {"save-stream", required_argument, nullptr, kSave},
@@ -147,6 +154,12 @@ Options ParseOptions(int argc, char** argv) {
         break;
       case kRecords:
         o.records = Number(optarg, "--records", 0, 10'000'000);
+        break;
+      case kMemory:
+        if (std::strcmp(optarg, "log") != 0 && std::strcmp(optarg, "random") != 0) {
+          Usage(std::string("--memory needs random or log, not \"") + optarg + "\"");
+        }
+        o.log_memory = std::strcmp(optarg, "log") == 0;
         break;
       case kSeed: {
         char* end = nullptr;
@@ -257,7 +270,8 @@ MeterStream PrepareStream(const Options& o) {
   }
   const uint32_t seed = o.seed ? *o.seed : std::random_device{}();
   if (!o.seed) std::cerr << "meter-sim: seed " << seed << "\n";
-  const auto memory = rx::sim::GenerateMemory(o.records, seed, named);
+  const auto memory = o.log_memory ? rx::sim::GenerateLogMemory(o.records, seed, named)
+                                   : rx::sim::GenerateMemory(o.records, seed, named);
   MeterStream stream = rx::sim::EncodeStream(memory, {.enabled = o.noise}, seed);
   if (!o.expect.empty()) {
     WriteWholeFile(o.expect, rx::sim::ExpectedDataFile(memory, units), "expected data file");

@@ -143,7 +143,11 @@ INSTANTIATE_TEST_SUITE_P(
         // At the line's rate, so that the bytes arrive as a real line hands them over.
         MemoryCase{
             "InOneByteChunks", {"--records", "40", "--seed", "13", "--chunk", "1"}, false, false},
-        MemoryCase{"ByPortNumber", {"--records", "100", "--seed", "14", "--fast"}, true, false}),
+        MemoryCase{"ByPortNumber", {"--records", "100", "--seed", "14", "--fast"}, true, false},
+        MemoryCase{"LogMemory",
+                   {"--memory", "log", "--records", "300", "--seed", "15", "--fast"},
+                   false,
+                   false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct StopCase {
