@@ -3,7 +3,6 @@
 #include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -16,12 +15,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/port_list.h"
+#include "download/port_device.h"
 #include "window/flat_button.h"
 #include "window/flex_grid_view.h"
 #include "window/indicator_shape.h"
-#include "app/port_list.h"
 #include "window/readings_menu.h"
-#include "download/port_device.h"
 
 namespace rx {
 namespace {
@@ -43,8 +42,6 @@ QFont Arial(double points) {
   font.setWeight(QFont::Normal);
   return font;
 }
-
-QString FromLocal(const std::string& text) { return QString::fromLocal8Bit(text); }
 
 // A label caption's line ends, CR LF or CR alone, as the line breaks a QLabel draws.
 QString DisplayedLines(QString caption) {
@@ -87,12 +84,11 @@ SerialDeviceFacts FactsOf(const std::string& device) {
   std::error_code ec;
   const std::filesystem::path real = std::filesystem::canonical(device, ec);
   if (ec) return {};
-  const QString wanted = QFile::decodeName(real.string().c_str());
+  const QString wanted = QString::fromStdString(real.string());
 #endif
   for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
     if (info.systemLocation() == wanted || info.portName() == wanted) {
-      return {true, info.description().toLocal8Bit().toStdString(),
-              info.manufacturer().toLocal8Bit().toStdString()};
+      return {true, info.description().toStdString(), info.manufacturer().toStdString()};
     }
   }
   return {};
@@ -233,9 +229,9 @@ void Form2::CreateControls() {
   text1_->setMaxLength(INT_MAX);
   Place(text1_, 4800, 960, 1935, 375);
   connect(text1_, &QLineEdit::textChanged, this, [this](const QString& text) {
-    commands_.Text1_Change(QFile::encodeName(text).toStdString());
+    commands_.Text1_Change(text.toStdString());
     // The full path shows which folder the data file lands in.
-    text1_->setToolTip(QFile::decodeName(commands_.df().c_str()));
+    text1_->setToolTip(QString::fromStdString(commands_.df()));
   });
 
   command1_[0] = make_button(0, "Start", 0x0080FF80);
@@ -285,14 +281,16 @@ void Form2::UpdatePortToolTip(bool ask_system) {
   // keystroke in the port list and for start-up: it is read when the tooltip is shown.
   const SerialDeviceFacts facts =
       ask_system ? FactsOf(PortDevice(program_.folder, port)) : SerialDeviceFacts{};
-  combo1_->setToolTip(FromLocal(PortToolTip(program_.folder, port, facts)));
+  combo1_->setToolTip(QString::fromStdString(PortToolTip(program_.folder, port, facts)));
 }
 
 void Form2::SetTransferStatus(const std::string& caption) {
-  label1_[2]->setText(FromLocal(caption));
+  label1_[2]->setText(QString::fromStdString(caption));
 }
 
-void Form2::SetRecordCount(const std::string& caption) { label1_[4]->setText(FromLocal(caption)); }
+void Form2::SetRecordCount(const std::string& caption) {
+  label1_[4]->setText(QString::fromStdString(caption));
+}
 
 void Form2::SetStartEnabled(bool enabled) { command1_[0]->setEnabled(enabled); }
 
@@ -316,10 +314,12 @@ void Form2::SetGridTextEncoding(TextEncoding encoding) {
   fgrid1_->Model().SetTextEncoding(encoding);
 }
 
-void Form2::SetCaption(const std::string& caption) { setWindowTitle(FromLocal(caption)); }
+void Form2::SetCaption(const std::string& caption) {
+  setWindowTitle(QString::fromStdString(caption));
+}
 
 void Form2::SetVersionCaption(const std::string& caption) {
-  lbl_version_->setText(FromLocal(caption));
+  lbl_version_->setText(QString::fromStdString(caption));
 }
 
 void Form2::SetInstructions(const std::string& caption) {
@@ -330,10 +330,10 @@ void Form2::SetInstructions(const std::string& caption) {
 }
 
 void Form2::SetFileNameText(const std::string& text) {
-  text1_->setText(QFile::decodeName(text.c_str()));
+  text1_->setText(QString::fromStdString(text));
 }
 
-void Form2::AddPortItem(const std::string& text) { combo1_->addItem(FromLocal(text)); }
+void Form2::AddPortItem(const std::string& text) { combo1_->addItem(QString::fromStdString(text)); }
 
 void Form2::SetPortListIndex(int index) { combo1_->setCurrentIndex(index); }
 

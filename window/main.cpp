@@ -1,13 +1,12 @@
 #include <QApplication>
 #include <QDate>
-#include <QFile>
 #include <QFileInfo>
 
-#include "window/form2.h"
 #include "app/qt/qt_data_folder.h"
-#include "window/qt_message_box.h"
 #include "app/steady_tick_clock.h"
 #include "download/qt/qt_serial_control.h"
+#include "window/form2.h"
+#include "window/qt_message_box.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
@@ -18,9 +17,8 @@ int main(int argc, char** argv) {
   // the /usr/bin/rx7731 link is still RX7731, in its installed folder.
   const QFileInfo exe(QCoreApplication::applicationFilePath());
   const rx::DataFolder data =
-      rx::DataFolderOf(QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
-  rx::ProgramInfo program{data.folder, QFile::encodeName(exe.completeBaseName()).toStdString(),
-                          data.unit_table};
+      rx::DataFolderOf(QCoreApplication::applicationDirPath().toStdString());
+  rx::ProgramInfo program{data.folder, exe.completeBaseName().toStdString(), data.unit_table};
   const QDate today = QDate::currentDate();
 
   rx::QtSerialControl serial(program.folder);

@@ -1,7 +1,6 @@
 #include "window/plot_window.h"
 
 #include <QChartView>
-#include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -83,18 +82,12 @@ class ReadingsChartView : public QChartView {
   ReadingsChart* chart_;
 };
 
-namespace {
-
-QString Decoded(const std::string& path) { return QFile::decodeName(path.c_str()); }
-
-}  // namespace
-
 PlotWindow::PlotWindow(const ShownRecords& shown, FileDialogs& dialogs, MessageBox& messages,
                        QWidget* parent)
     : QWidget(parent, Qt::Window), path_(shown.path), dialogs_(dialogs), messages_(messages) {
   setObjectName(QStringLiteral("PlotWindow"));
   setAttribute(Qt::WA_DeleteOnClose);
-  setWindowTitle(QStringLiteral("Readings of %1").arg(Decoded(path_)));
+  setWindowTitle(QStringLiteral("Readings of %1").arg(QString::fromStdString(path_)));
   chart_ = new ReadingsChart(BuildChartData(ToReadings(shown.records, shown.encoding)));
   view_ = new ReadingsChartView(chart_, this);
   view_->setObjectName(QStringLiteral("ChartView"));
@@ -126,7 +119,7 @@ void PlotWindow::SaveImage() {
   const std::string path = dialogs_.SaveImage(proposed);
   if (path.empty()) return;
   try {
-    SaveChartImage(*chart_, Decoded(path));
+    SaveChartImage(*chart_, QString::fromStdString(path));
   } catch (const ChartImageError& e) {
     messages_.Inform(e.what());
   }

@@ -9,10 +9,10 @@ namespace {
 // read as markup.
 std::unique_ptr<QMessageBox> MakeBox(QMessageBox::Icon icon, const std::string& prompt,
                                      const std::string& title, QWidget* parent) {
-  QString text = QString::fromLocal8Bit(prompt);
+  QString text = QString::fromStdString(prompt);
   text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  auto box = std::make_unique<QMessageBox>(icon, QString::fromLocal8Bit(title), text,
+  auto box = std::make_unique<QMessageBox>(icon, QString::fromStdString(title), text,
                                            QMessageBox::NoButton, parent);
   box->setTextFormat(Qt::PlainText);
   box->setWindowModality(Qt::ApplicationModal);

@@ -7,7 +7,6 @@
 #endif
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QMetaObject>
 #include <QScopedValueRollback>
 #include <cerrno>
@@ -61,9 +60,9 @@ QString SystemLocation(const std::string& device) {
 #ifndef _WIN32
   std::error_code ec;
   const std::filesystem::path real = std::filesystem::canonical(device, ec);
-  if (!ec) return QFile::decodeName(real.string().c_str());
+  if (!ec) return QString::fromStdString(real.string());
 #endif
-  return QFile::decodeName(device.c_str());
+  return QString::fromStdString(device);
 }
 
 // Whether a failed open met a port that another program holds, rather than a device the user
@@ -137,9 +136,8 @@ void QtSerialControl::Open() {
     const std::string reason = port_.errorString().toStdString();
     port_.clearError();
     if (held) {
-      throw SerialError(
-          PortInUseFailure(device_.empty() ? comm_port_ : 0, device,
-                           FindPortLockHolder(QFile::encodeName(location).toStdString())));
+      throw SerialError(PortInUseFailure(device_.empty() ? comm_port_ : 0, device,
+                                         FindPortLockHolder(location.toStdString())));
     }
     throw SerialError(device_.empty() ? PortOpenFailure(program_folder_, comm_port_, device, reason)
                                       : DeviceOpenFailure(device, reason));
