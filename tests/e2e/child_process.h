@@ -28,10 +28,11 @@ namespace rx::test {
 class ChildProcess {
  public:
   // Starts `argv[0]` (a path) with `argv`; `env` entries are added to, or replace, the
-  // test's own environment. Output goes to `log_path` (stdout and stderr together).
+  // test's own environment. Output goes to `log_path` (stdout and stderr together), unless
+  // `stdout_path` names a file for stdout alone (to compare it without what stderr carries).
   ChildProcess(const std::vector<std::string>& argv, const std::string& log_path,
                const std::map<std::string, std::string>& env = {},
-               const std::string& working_dir = {})
+               const std::string& working_dir = {}, const std::string& stdout_path = {})
       : log_path_(log_path) {
     std::vector<std::string> env_strings;
     for (char** e = environ; *e != nullptr; ++e) {
@@ -43,9 +44,14 @@ class ChildProcess {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_path.c_str(),
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_path.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    if (stdout_path.empty()) {
+      posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdout_path.c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     if (!working_dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, working_dir.c_str());
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);

@@ -1,0 +1,304 @@
+// The Windows build's rx7731-cli.exe under Wine, in a copy of its program folder and a Wine
+// prefix of its own, against the Linux build for the same data file: show and export give the
+// same bytes, plot draws readable texts, Ctrl+C and --timeout end a download that waits for the
+// meter on COM1 (meter-sim's link). Under Wine 8 no byte of the meter reaches the program.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "e2e/child_process.h"
+#include "support/fakes.h"
+#include "wine/wine_prefix.h"
+
+namespace rx::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// A unit table in code page 1252, as a Windows editor saves it: ° is the byte B0.
+constexpr char kUnitTable[] =
+    "0,\"\xB0"
+    "C\"\r\n1,\"V\"\r\n2,\"mA\"\r\n12,\"%RH\"\r\n";
+constexpr char kDegreesCelsius[] =
+    "\xC2\xB0"
+    "C";  // in UTF-8, as show and export write it
+
+// What the cases share, made once: a copy of the Windows program folder, the Wine prefix with
+// COM1 on meter-sim's link, and the data file of the meter's memory.
+class WineRig : public testing::Environment {
+ public:
+  std::string skip_reason, failure;
+  std::unique_ptr<TempDir> dir;
+  std::unique_ptr<WinePrefix> wine;
+  std::unique_ptr<ChildProcess> meter;
+
+  std::string File(const std::string& name) const { return dir->File(name); }
+  std::string MeterLog() const { return meter ? meter->Output() : ""; }
+
+  void SetUp() override {
+    const fs::path windows_bin = RX_WINDOWS_BIN;
+    if (!fs::exists(windows_bin / "rx7731-cli.exe")) {
+      skip_reason =
+          windows_bin.string() +
+          "/rx7731-cli.exe is missing: `make check-windows` builds it with Qt for Windows";
+      return;
+    }
+    dir = std::make_unique<TempDir>();
+    fs::copy(windows_bin, File("program"), fs::copy_options::recursive);
+    for (const char* folder : {"linux", "windows"}) fs::create_directories(File(folder));
+    WriteBytes(File("units.dat"), kUnitTable);
+    meter = std::make_unique<ChildProcess>(
+        std::vector<std::string>{RX_METER_SIM, "--link", File("com1"), "--records", "300", "--seed",
+                                 "7", "--units", File("units.dat"), "--expect", File("memory.dat"),
+                                 "--repeat", "--quiet"},
+        File("meter-sim.log"));
+    if (!Eventually([&] { return fs::exists(File("com1")) && fs::exists(File("memory.dat")); },
+                    10s)) {
+      failure = "meter-sim made no link:\n" + meter->Output();
+      return;
+    }
+    wine = std::make_unique<WinePrefix>(dir->Path() / "wine");
+    if (!wine->Ready()) {
+      failure = "wineboot --init failed:\n" + ReadBytes(wine->Log("wineboot"));
+      return;
+    }
+    if (!wine->AddRegistryValue("HKLM\\Software\\Wine\\Ports", "COM1", File("com1"))) {
+      failure = "reg add of COM1 failed:\n" + ReadBytes(wine->Log("reg"));
+      return;
+    }
+    wine->RestartServer();
+  }
+
+  void TearDown() override {
+    wine.reset();
+    meter.reset();
+    dir.reset();
+  }
+};
+
+WineRig* const rig = static_cast<WineRig*>(testing::AddGlobalTestEnvironment(new WineRig));
+
+struct Outcome {
+  int exit_code = -1;
+  std::string out;  // stdout
+  std::string log;  // stderr, Wine's own messages among the program's
+};
+
+class CliUnderWine : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (!rig->skip_reason.empty()) GTEST_SKIP() << rig->skip_reason;
+    ASSERT_TRUE(rig->failure.empty()) << rig->failure;
+  }
+
+  // Runs `argv` in the folder `where` of the rig, stdout apart from stderr.
+  static Outcome RunIn(const std::string& where, const std::vector<std::string>& argv,
+                       const std::map<std::string, std::string>& env = {}) {
+    static int runs = 0;
+    const std::string name = where + "-" + std::to_string(++runs);
+    ChildProcess child(argv, rig->File(name + ".log"), env, rig->File(where),
+                       rig->File(name + ".out"));
+    if (!child.WaitFor(60s)) ADD_FAILURE() << argv[0] << " did not end within 60 s";
+    return {child.ExitCode().value_or(-1), ReadBytes(rig->File(name + ".out")), child.Output()};
+  }
+
+  static Outcome Linux(std::vector<std::string> args) {
+    args.insert(args.begin(), RX_LINUX_CLI);
+    return RunIn("linux", args);
+  }
+
+  // rx7731-cli.exe from the copied program folder; relative names are in windows/.
+  static Outcome Windows(std::vector<std::string> args) {
+    args.insert(args.begin(), rig->File("program/rx7731-cli.exe"));
+    return RunIn("windows", rig->wine->Command(args), rig->wine->Environment());
+  }
+
+  static int MeterOpenings() {
+    const std::string log = rig->MeterLog();
+    int count = 0;
+    for (size_t at = 0; (at = log.find("the port was opened", at)) != std::string::npos; ++at) {
+      ++count;
+    }
+    return count;
+  }
+};
+
+// The first byte where two outputs part, for a failure message.
+std::string FirstDifference(const std::string& a, const std::string& b) {
+  const auto [in_a, in_b] = std::mismatch(a.begin(), a.end(), b.begin(), b.end());
+  const size_t at = static_cast<size_t>(in_a - a.begin());
+  return "they part at byte " + std::to_string(at) + " of " + std::to_string(a.size()) + "/" +
+         std::to_string(b.size()) + ": \"" + a.substr(at, 40) + "\" vs \"" + b.substr(at, 40) +
+         "\"";
+}
+
+struct SameBytesCase {
+  const char* name;
+  std::vector<std::string> args;  // after the program, in linux/ or windows/
+  const char* output_file;        // what is compared: this file, or stdout when empty
+};
+
+void PrintTo(const SameBytesCase& c, std::ostream* os) { *os << c.name; }
+
+class SameBytesAsLinux : public CliUnderWine, public testing::WithParamInterface<SameBytesCase> {};
+
+// Standard output of a Windows program is in text mode unless the program leaves it: every LF
+// would gain a CR. The bytes must be the Linux build's, CR LF of the CSV included.
+TEST_P(SameBytesAsLinux, ForTheSameDataFile) {
+  const SameBytesCase& c = GetParam();
+  const Outcome linux = Linux(c.args);
+  const Outcome windows = Windows(c.args);
+  ASSERT_EQ(linux.exit_code, 0) << linux.log;
+  ASSERT_EQ(windows.exit_code, 0) << windows.log;
+  const std::string expected =
+      *c.output_file ? ReadBytes(rig->File("linux/") + c.output_file) : linux.out;
+  const std::string got =
+      *c.output_file ? ReadBytes(rig->File("windows/") + c.output_file) : windows.out;
+  ASSERT_NE(expected.find(kDegreesCelsius), std::string::npos) << "the data has no °C";
+  EXPECT_EQ(got.size(), expected.size());
+  EXPECT_TRUE(got == expected) << FirstDifference(got, expected);
+  if (*c.output_file) {
+    EXPECT_EQ(windows.out, "") << "--output leaves stdout empty";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ShowAndExport, SameBytesAsLinux,
+    testing::Values(
+        SameBytesCase{"Show", {"show", "../memory.dat"}, ""},
+        SameBytesCase{"CsvToStdout", {"export", "../memory.dat"}, ""},
+        SameBytesCase{
+            "CsvToFile", {"export", "../memory.dat", "--output", "memory.csv"}, "memory.csv"},
+        SameBytesCase{"JsonLines", {"export", "../memory.dat", "--format", "json"}, ""},
+        SameBytesCase{"Semicolons", {"export", "../memory.dat", "--delimiter", ";"}, ""}),
+    [](const testing::TestParamInfo<SameBytesCase>& info) { return info.param.name; });
+
+// How much text a region of a chart holds, and where: dark pixels and their bounding box.
+struct Ink {
+  int pixels = 0;
+  int left = 0, right = -1;  // columns of the first and last dark pixel
+
+  int Width() const { return right - left + 1; }
+};
+
+Ink InkIn(const QImage& image, int x0, int y0, int x1, int y1) {
+  Ink ink{0, x1, -1};
+  for (int y = y0; y < std::min(y1, image.height()); ++y) {
+    for (int x = x0; x < std::min(x1, image.width()); ++x) {
+      // Text is drawn in greys; the legend's coloured line markers are not text.
+      const QRgb pixel = image.pixel(x, y);
+      const int lowest = std::min({qRed(pixel), qGreen(pixel), qBlue(pixel)});
+      const int highest = std::max({qRed(pixel), qGreen(pixel), qBlue(pixel)});
+      if (qGray(pixel) >= 128 || highest - lowest > 24) continue;
+      ++ink.pixels;
+      ink.left = std::min(ink.left, x);
+      ink.right = std::max(ink.right, x);
+    }
+  }
+  return ink;
+}
+
+// Whether two regions hold text of about the same extent and weight. Liberation Sans under
+// Wine and the Linux build's system font differ a little; empty boxes differ a lot.
+bool Close(const Ink& a, const Ink& b) {
+  return a.pixels > 0 && b.pixels > 0 && std::abs(a.pixels - b.pixels) <= b.pixels / 3 &&
+         std::abs(a.Width() - b.Width()) <= b.Width() / 4;
+}
+
+std::string Describe(const Ink& ink) {
+  return std::to_string(ink.pixels) + " dark pixels over " + std::to_string(ink.Width()) +
+         " columns";
+}
+
+// Drawing without a display, Qt on Windows finds fonts only in lib/fonts beside the .exe;
+// without one every text is an empty box. The title and the legend are compared with the Linux
+// build's chart, and with the same program's chart drawn with its fonts taken away, which the
+// comparison must tell apart.
+TEST_F(CliUnderWine, PlotDrawsReadableTexts) {
+  const std::vector<std::string> args = {"plot", "../memory.dat", "--output", "chart.png"};
+  ASSERT_EQ(Linux(args).exit_code, 0);
+  const Outcome windows = Windows(args);
+  ASSERT_EQ(windows.exit_code, 0) << windows.log;
+  fs::create_directories(RX_WINE_SHOTS);
+  fs::copy_file(rig->File("windows/chart.png"), RX_WINE_SHOTS "/cli-plot.png",
+                fs::copy_options::overwrite_existing);
+  const fs::path fonts = rig->File("program/lib/fonts");
+  fs::rename(fonts, rig->File("program/lib/fonts-away"));
+  const Outcome boxes = Windows({"plot", "../memory.dat", "--output", "boxes.png"});
+  fs::rename(rig->File("program/lib/fonts-away"), fonts);
+  ASSERT_EQ(boxes.exit_code, 0) << boxes.log;
+
+  const QImage linux_chart(QString::fromStdString(rig->File("linux/chart.png")));
+  const QImage windows_chart(QString::fromStdString(rig->File("windows/chart.png")));
+  const QImage boxes_chart(QString::fromStdString(rig->File("windows/boxes.png")));
+  ASSERT_FALSE(windows_chart.isNull());
+  ASSERT_EQ(windows_chart.size(), linux_chart.size());
+  ASSERT_EQ(boxes_chart.size(), linux_chart.size());
+  const int w = linux_chart.width();
+  struct Region {
+    const char* name;
+    int x0, y0, x1, y1;
+  };
+  for (const Region& r :
+       {Region{"title", w / 4, 15, w * 3 / 4, 50}, Region{"legend", w * 5 / 6, 150, w, 500}}) {
+    SCOPED_TRACE(r.name);
+    const Ink linux = InkIn(linux_chart, r.x0, r.y0, r.x1, r.y1);
+    const Ink windows = InkIn(windows_chart, r.x0, r.y0, r.x1, r.y1);
+    const Ink without_fonts = InkIn(boxes_chart, r.x0, r.y0, r.x1, r.y1);
+    ASSERT_FALSE(Close(without_fonts, linux))
+        << "empty boxes pass for text: " << Describe(without_fonts) << " vs " << Describe(linux);
+    EXPECT_TRUE(Close(windows, linux))
+        << "Windows: " << Describe(windows) << ", Linux: " << Describe(linux)
+        << ", boxes: " << Describe(without_fonts);
+  }
+}
+
+// The data file a stopped download leaves: closed, with whole records of the memory only.
+void ExpectWholeRecords(const std::string& data_file) {
+  ASSERT_TRUE(fs::exists(data_file)) << data_file;
+  const std::string got = ReadBytes(data_file);
+  const std::string memory = ReadBytes(rig->File("memory.dat"));
+  EXPECT_TRUE(got.empty() || got.ends_with("\r\n")) << got;
+  EXPECT_EQ(memory.substr(0, got.size()), got);
+}
+
+// Ctrl+C in the console: the Windows console control handler stops the download as SIGINT
+// does on Linux. send_ctrl_c.exe presses it once the data file exists.
+TEST_F(CliUnderWine, CtrlCEndsADownloadWith130) {
+  if (std::string(RX_SEND_CTRL_C).empty()) {
+    GTEST_SKIP() << "no x86_64-w64-mingw32-gcc-posix to build send_ctrl_c.exe";
+  }
+  const Outcome run = RunIn(
+      "windows",
+      rig->wine->Command({RX_SEND_CTRL_C, "stopped.dat", "..\\program\\rx7731-cli.exe", "download",
+                          "--port", "1", "--output", "stopped.dat", "--units", "..\\units.dat"}),
+      rig->wine->Environment());
+  EXPECT_EQ(run.exit_code, 130) << run.log << "\nmeter-sim:\n" << rig->MeterLog();
+  EXPECT_NE(run.log.find("Interrupted"), std::string::npos) << run.log;
+  ExpectWholeRecords(rig->File("windows/stopped.dat"));
+}
+
+// --timeout with a silent line: COM1 is opened (meter-sim says so) and nothing arrives.
+TEST_F(CliUnderWine, DownloadOpensCom1AndTimesOut) {
+  const int openings = MeterOpenings();
+  const auto start = std::chrono::steady_clock::now();
+  const Outcome run = Windows({"download", "--port", "1", "--timeout", "2", "--output",
+                               "silent.dat", "--units", "../units.dat"});
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(run.exit_code, 3) << run.log << "\nmeter-sim:\n" << rig->MeterLog();
+  EXPECT_GE(took, 2s);
+  EXPECT_TRUE(Eventually([&] { return MeterOpenings() > openings; }, 5s))
+      << "meter-sim did not see COM1 opened:\n"
+      << rig->MeterLog();
+  ExpectWholeRecords(rig->File("windows/silent.dat"));
+}
+
+}  // namespace
+}  // namespace rx::test
