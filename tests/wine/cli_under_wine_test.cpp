@@ -21,14 +21,15 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using namespace std::string_literals;
 
-// A unit table in code page 1252, as a Windows editor saves it: ° is the byte B0.
-constexpr char kUnitTable[] =
-    "0,\"\xB0"
-    "C\"\r\n1,\"V\"\r\n2,\"mA\"\r\n12,\"%RH\"\r\n";
-constexpr char kDegreesCelsius[] =
-    "\xC2\xB0"
-    "C";  // in UTF-8, as show and export write it
+// A unit table in code page 1252, as a Windows editor saves it: ° is the byte B0 (octal 260).
+constexpr char kUnitTable[] = "0,\"\260C\"\r\n1,\"V\"\r\n2,\"mA\"\r\n12,\"%RH\"\r\n";
+// °C in UTF-8, as show and export write it.
+constexpr char kDegreesCelsius[] = "\302\260C";
+// The data file again under a name outside ASCII, which reaches the program through Windows'
+// wide-character command line and file names.
+constexpr char kNamedData[] = "Messwerte \302\260C.dat";
 
 // What the cases share, made once: a copy of the Windows program folder, the Wine prefix with
 // COM1 on meter-sim's link, and the data file of the meter's memory.
@@ -64,6 +65,7 @@ class WineRig : public testing::Environment {
       failure = "meter-sim made no link:\n" + meter->Output();
       return;
     }
+    fs::copy_file(File("memory.dat"), File(kNamedData));
     wine = std::make_unique<WinePrefix>(dir->Path() / "wine");
     if (!wine->Ready()) {
       failure = "wineboot --init failed:\n" + ReadBytes(wine->Log("wineboot"));
@@ -117,7 +119,14 @@ class CliUnderWine : public testing::Test {
   // rx7731-cli.exe from the copied program folder; relative names are in windows/.
   static Outcome Windows(std::vector<std::string> args) {
     args.insert(args.begin(), rig->File("program/rx7731-cli.exe"));
-    return RunIn("windows", rig->wine->Command(args), rig->wine->Environment());
+    return RunIn("windows", rig->wine->Command(args), WindowsEnvironment());
+  }
+
+  // Wine turns the Linux command line and file names into Windows' by the locale's encoding.
+  static std::map<std::string, std::string> WindowsEnvironment() {
+    std::map<std::string, std::string> env = rig->wine->Environment();
+    env["LC_ALL"] = "C.UTF-8";
+    return env;
   }
 
   static int MeterOpenings() {
@@ -172,10 +181,11 @@ TEST_P(SameBytesAsLinux, ForTheSameDataFile) {
 INSTANTIATE_TEST_SUITE_P(
     ShowAndExport, SameBytesAsLinux,
     testing::Values(
-        SameBytesCase{"Show", {"show", "../memory.dat"}, ""},
+        SameBytesCase{"Show", {"show", "../"s + kNamedData}, ""},
         SameBytesCase{"CsvToStdout", {"export", "../memory.dat"}, ""},
-        SameBytesCase{
-            "CsvToFile", {"export", "../memory.dat", "--output", "memory.csv"}, "memory.csv"},
+        SameBytesCase{"CsvToFile",
+                      {"export", "../"s + kNamedData, "--output", "Tabelle \302\260C.csv"},
+                      "Tabelle \302\260C.csv"},
         SameBytesCase{"JsonLines", {"export", "../memory.dat", "--format", "json"}, ""},
         SameBytesCase{"Semicolons", {"export", "../memory.dat", "--delimiter", ";"}, ""}),
     [](const testing::TestParamInfo<SameBytesCase>& info) { return info.param.name; });
@@ -279,7 +289,7 @@ TEST_F(CliUnderWine, CtrlCEndsADownloadWith130) {
       "windows",
       rig->wine->Command({RX_SEND_CTRL_C, "stopped.dat", "..\\program\\rx7731-cli.exe", "download",
                           "--port", "1", "--output", "stopped.dat", "--units", "..\\units.dat"}),
-      rig->wine->Environment());
+      WindowsEnvironment());
   EXPECT_EQ(run.exit_code, 130) << run.log << "\nmeter-sim:\n" << rig->MeterLog();
   EXPECT_NE(run.log.find("Interrupted"), std::string::npos) << run.log;
   ExpectWholeRecords(rig->File("windows/stopped.dat"));
