@@ -100,7 +100,8 @@ TEST_F(Commands, ANameInAMissingFolderCountsAsAnExistingFile) {
 TEST_F(Commands, TheFileNameBoxIsJoinedToTheProgramFolderAsTypedAndShowsTheFullPath) {
   Open();
   EXPECT_EQ(Text1()->toolTip().toStdString(), Folder() + kPathSeparator + "261208.dat");
-  for (const char* typed : {"", " a.dat", "/etc/x.dat", "sub/../b.dat"}) {
+  // A name outside ASCII, and outside Windows' ANSI code page, reaches df in UTF-8.
+  for (const char* typed : {"", " a.dat", "/etc/x.dat", "sub/../b.dat", "Meßwerte Ω.dat"}) {
     Text1()->setText(typed);
     EXPECT_EQ(form->df(), Folder() + kPathSeparator + typed) << typed;
     EXPECT_EQ(Text1()->toolTip().toStdString(), form->df()) << typed;
