@@ -32,16 +32,18 @@ constexpr char kDegreesCelsius[] = "\302\260C";
 constexpr char kNamedData[] = "Messwerte \302\260C.dat";
 
 // What the cases share, made once: a copy of the Windows program folder, the Wine prefix with
-// COM1 on meter-sim's link, and the data file of the meter's memory.
+// COM1 and COM2 on links of a meter-sim each, and the data file of the meters' memory.
 class WineRig : public testing::Environment {
  public:
   std::string skip_reason, failure;
   std::unique_ptr<TempDir> dir;
   std::unique_ptr<WinePrefix> wine;
-  std::unique_ptr<ChildProcess> meter;
+  std::unique_ptr<ChildProcess> meters[2];  // on COM1 and COM2, which do not share a log
 
   std::string File(const std::string& name) const { return dir->File(name); }
-  std::string MeterLog() const { return meter ? meter->Output() : ""; }
+  std::string MeterLog(int port) const {
+    return meters[port - 1] ? meters[port - 1]->Output() : "";
+  }
 
   void SetUp() override {
     const fs::path windows_bin = RX_WINDOWS_BIN;
@@ -55,15 +57,17 @@ class WineRig : public testing::Environment {
     fs::copy(windows_bin, File("program"), fs::copy_options::recursive);
     for (const char* folder : {"linux", "windows"}) fs::create_directories(File(folder));
     WriteBytes(File("units.dat"), kUnitTable);
-    meter = std::make_unique<ChildProcess>(
-        std::vector<std::string>{RX_METER_SIM, "--link", File("com1"), "--records", "300", "--seed",
-                                 "7", "--units", File("units.dat"), "--expect", File("memory.dat"),
-                                 "--repeat", "--quiet"},
-        File("meter-sim.log"));
-    if (!Eventually([&] { return fs::exists(File("com1")) && fs::exists(File("memory.dat")); },
-                    10s)) {
-      failure = "meter-sim made no link:\n" + meter->Output();
-      return;
+    // The same memory on both; the first writes its data file before it makes its link.
+    for (int port : {1, 2}) {
+      const std::string link = File("com" + std::to_string(port));
+      std::vector<std::string> argv = {RX_METER_SIM, "--link", link, "--units", File("units.dat")};
+      argv.insert(argv.end(), {"--records", "300", "--seed", "7", "--repeat", "--quiet"});
+      if (port == 1) argv.insert(argv.end(), {"--expect", File("memory.dat")});
+      meters[port - 1] = std::make_unique<ChildProcess>(argv, link + "-meter-sim.log");
+      if (!Eventually([&] { return fs::exists(link); }, 10s)) {
+        failure = "meter-sim made no link:\n" + MeterLog(port);
+        return;
+      }
     }
     fs::copy_file(File("memory.dat"), File(kNamedData));
     wine = std::make_unique<WinePrefix>(dir->Path() / "wine");
@@ -71,16 +75,19 @@ class WineRig : public testing::Environment {
       failure = "wineboot --init failed:\n" + ReadBytes(wine->Log("wineboot"));
       return;
     }
-    if (!wine->AddRegistryValue("HKLM\\Software\\Wine\\Ports", "COM1", File("com1"))) {
-      failure = "reg add of COM1 failed:\n" + ReadBytes(wine->Log("reg"));
-      return;
+    for (int port : {1, 2}) {
+      const std::string n = std::to_string(port);
+      if (!wine->AddRegistryValue("HKLM\\Software\\Wine\\Ports", "COM" + n, File("com" + n))) {
+        failure = "reg add of COM" + n + " failed:\n" + ReadBytes(wine->Log("reg"));
+        return;
+      }
     }
     wine->RestartServer();
   }
 
   void TearDown() override {
     wine.reset();
-    meter.reset();
+    for (auto& meter : meters) meter.reset();
     dir.reset();
   }
 };
@@ -129,8 +136,8 @@ class CliUnderWine : public testing::Test {
     return env;
   }
 
-  static int MeterOpenings() {
-    const std::string log = rig->MeterLog();
+  static int MeterOpenings(int port) {
+    const std::string log = rig->MeterLog(port);
     int count = 0;
     for (size_t at = 0; (at = log.find("the port was opened", at)) != std::string::npos; ++at) {
       ++count;
@@ -280,7 +287,8 @@ void ExpectWholeRecords(const std::string& data_file) {
 }
 
 // Ctrl+C in the console: the Windows console control handler stops the download as SIGINT
-// does on Linux. send_ctrl_c.exe presses it once the data file exists.
+// does on Linux. send_ctrl_c.exe presses it once the data file exists. COM2 has a meter-sim of
+// its own, so that this download's opening cannot count as the next case's.
 TEST_F(CliUnderWine, CtrlCEndsADownloadWith130) {
   if (std::string(RX_SEND_CTRL_C).empty()) {
     GTEST_SKIP() << "no x86_64-w64-mingw32-gcc-posix to build send_ctrl_c.exe";
@@ -288,25 +296,25 @@ TEST_F(CliUnderWine, CtrlCEndsADownloadWith130) {
   const Outcome run = RunIn(
       "windows",
       rig->wine->Command({RX_SEND_CTRL_C, "stopped.dat", "..\\program\\rx7731-cli.exe", "download",
-                          "--port", "1", "--output", "stopped.dat", "--units", "..\\units.dat"}),
+                          "--port", "2", "--output", "stopped.dat", "--units", "..\\units.dat"}),
       WindowsEnvironment());
-  EXPECT_EQ(run.exit_code, 130) << run.log << "\nmeter-sim:\n" << rig->MeterLog();
+  EXPECT_EQ(run.exit_code, 130) << run.log << "\nmeter-sim:\n" << rig->MeterLog(2);
   EXPECT_NE(run.log.find("Interrupted"), std::string::npos) << run.log;
   ExpectWholeRecords(rig->File("windows/stopped.dat"));
 }
 
 // --timeout with a silent line: COM1 is opened (meter-sim says so) and nothing arrives.
 TEST_F(CliUnderWine, DownloadOpensCom1AndTimesOut) {
-  const int openings = MeterOpenings();
+  const int openings = MeterOpenings(1);
   const auto start = std::chrono::steady_clock::now();
   const Outcome run = Windows({"download", "--port", "1", "--timeout", "2", "--output",
                                "silent.dat", "--units", "../units.dat"});
   const auto took = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(run.exit_code, 3) << run.log << "\nmeter-sim:\n" << rig->MeterLog();
+  EXPECT_EQ(run.exit_code, 3) << run.log << "\nmeter-sim:\n" << rig->MeterLog(1);
   EXPECT_GE(took, 2s);
-  EXPECT_TRUE(Eventually([&] { return MeterOpenings() > openings; }, 5s))
+  EXPECT_TRUE(Eventually([&] { return MeterOpenings(1) > openings; }, 5s))
       << "meter-sim did not see COM1 opened:\n"
-      << rig->MeterLog();
+      << rig->MeterLog(1);
   ExpectWholeRecords(rig->File("windows/silent.dat"));
 }
 
