@@ -53,6 +53,12 @@ std::string DeviceAndTarget(const std::string& device) {
   return ec ? device : device + " -> " + target.string();
 }
 
+// The system's reason as the end of a sentence: Windows' texts bring their own full stop
+// ("Access is denied."), POSIX ones do not.
+std::string EndOfSentence(const std::string& reason) {
+  return reason.ends_with('.') ? reason : reason + ".";
+}
+
 // What to do about a "Permission denied" on `device`; empty for any other reason.
 std::string PermissionHint(const std::string& device, const std::string& reason) {
 #ifdef _WIN32
@@ -106,7 +112,7 @@ std::string PortOpenFailure(const std::string& program_folder, int port, const s
   if (device.empty()) {
     text += ": no device is assigned to this port number.";
   } else {
-    text += " (" + DeviceAndTarget(device) + "): " + reason + ".";
+    text += " (" + DeviceAndTarget(device) + "): " + EndOfSentence(reason);
   }
 #ifdef _WIN32
   (void)program_folder;
@@ -161,7 +167,7 @@ std::string PortInUseFailure(int port, const std::string& device, const PortLock
 }
 
 std::string DeviceOpenFailure(const std::string& device, const std::string& reason) {
-  return "Cannot open serial device " + device + ": " + reason + "." +
+  return "Cannot open serial device " + device + ": " + EndOfSentence(reason) +
          PermissionHint(device, reason);
 }
 

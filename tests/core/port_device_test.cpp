@@ -102,6 +102,19 @@ TEST_F(PortDeviceTest, FailureOnALinkShowsWhereItPointsAndHowToChangeIt) {
                 link + ", for example: ln -sfn /dev/ttyUSB0 " + link);
 }
 
+// Windows' system texts end with a full stop of their own, which is not doubled.
+TEST_F(PortDeviceTest, AReasonThatEndsASentenceKeepsOneFullStop) {
+  const std::string link = Link(2, "/dev/ttyUSB1");
+  for (const char* reason : {"File not found", "File not found."}) {
+    SCOPED_TRACE(reason);
+    EXPECT_TRUE(PortOpenFailure(Folder(), 2, link, reason)
+                    .starts_with("Cannot open Comm. port 2 (" + link +
+                                 " -> /dev/ttyUSB1): File not found.\r\n"));
+    EXPECT_EQ(DeviceOpenFailure("/dev/ttyUSB1", reason),
+              "Cannot open serial device /dev/ttyUSB1: File not found.");
+  }
+}
+
 TEST_F(PortDeviceTest, FailureForANumberWithoutDeviceSaysSo) {
   const std::string link = (dir.Path() / "ports" / "com0").string();
   EXPECT_EQ(PortOpenFailure(Folder(), 0, "", ""),

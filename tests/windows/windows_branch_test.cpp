@@ -76,6 +76,11 @@ TEST(WindowsPorts, FailureNamesPortDeviceReasonAndTheDeviceManager) {
             "Cannot open Comm. port 3 (COM3): Access is denied.\r\n"
             "To use another adapter as Comm. port 3, give it the number COM3 in the Device "
             "Manager (Ports, Properties, Port Settings, Advanced).");
+  // Windows' own texts end with a full stop, as Wine's "File not found." does.
+  EXPECT_EQ(PortOpenFailure(folder, 9, "COM9", "The system cannot find the file specified."),
+            "Cannot open Comm. port 9 (COM9): The system cannot find the file specified.\r\n"
+            "To use another adapter as Comm. port 9, give it the number COM9 in the Device "
+            "Manager (Ports, Properties, Port Settings, Advanced).");
   EXPECT_EQ(PortOpenFailure(folder, 0, "", ""),
             "Cannot open Comm. port 0: no device is assigned to this port number.\r\n"
             "To use another adapter as Comm. port 0, give it the number COM0 in the Device "
