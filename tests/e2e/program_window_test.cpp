@@ -154,55 +154,13 @@ TEST_F(ProgramWindow, APortWithNoDeviceShowsOneErrorAndLeavesStartUsable) {
   ExitProgram();
 }
 
-// A screenshot as rows of RGB bytes, read through ImageMagick's portable pixmap.
-struct Screenshot {
-  int width = 0, height = 0;
-  std::string rgb;
-
-  static Screenshot Read(const std::string& ppm) {
-    Screenshot shot;
-    std::istringstream in(ReadBytes(ppm));
-    std::string magic;
-    int max = 0;
-    in >> magic >> shot.width >> shot.height >> max;
-    in.get();
-    shot.rgb.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (magic != "P6" || max != 255 || shot.rgb.size() != size_t(shot.width) * shot.height * 3) {
-      ADD_FAILURE() << "not an 8-bit portable pixmap: " << ppm;
-      shot = {};
-    }
-    return shot;
-  }
-  std::array<int, 3> At(int x, int y) const {
-    const size_t i = (size_t(y) * width + x) * 3;
-    return {uint8_t(rgb[i]), uint8_t(rgb[i + 1]), uint8_t(rgb[i + 2])};
-  }
-};
-
-int Distance(const std::array<int, 3>& a, const std::array<int, 3>& b) {
-  int most = 0;
-  for (int i = 0; i < 3; ++i) most = std::max(most, std::abs(a[i] - b[i]));
-  return most;
-}
-
-std::string Rgb(const std::array<int, 3>& c) {
-  return "(" + std::to_string(c[0]) + ", " + std::to_string(c[1]) + ", " + std::to_string(c[2]) +
-         ")";
-}
-
 TEST_F(ProgramWindow, EachButtonFaceShowsItsOwnColourBesideTheCaption) {
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   std::this_thread::sleep_for(300ms);  // painted
   fs::create_directories(RX_E2E_SHOTS);
   const std::string png = std::string(RX_E2E_SHOTS) + "/main-window.png";
-  const std::string ppm = dir_.File("main-window.ppm");
-  ChildProcess(std::vector<std::string>{FindOnPath("import"), "-window", main_, png},
-               dir_.File("import.log"), {{"DISPLAY", display_->Name()}})
-      .WaitFor(10s);
-  ChildProcess(std::vector<std::string>{FindOnPath("convert"), png, ppm}, dir_.File("convert.log"))
-      .WaitFor(10s);
-  const Screenshot shot = Screenshot::Read(ppm);
-  ASSERT_GT(shot.width, 0);
+  const Screenshot shot = Screenshot::Take(display_->Name(), main_, png, dir_.Path());
+  ASSERT_GT(shot.width, 0) << "no screenshot " << png;
 
   struct Face {
     const char* caption;

@@ -6,9 +6,13 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <stdexcept>
@@ -16,6 +20,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "support/fakes.h"
 
 namespace rx::test {
 
@@ -127,8 +132,13 @@ class Hand {
   }
 
   void Click(const WindowId& window, const Place& place) const {
-    Run({"mousemove", "--window", window, std::to_string(place.CentreX()),
-         std::to_string(place.CentreY()), "click", "1"});
+    ClickAt(window, place.CentreX(), place.CentreY());
+  }
+
+  // Clicks `button` (1 left, 3 right) at pixel (x, y) of the window's client area.
+  void ClickAt(const WindowId& window, int x, int y, int button = 1) const {
+    Run({"mousemove", "--window", window, std::to_string(x), std::to_string(y), "click",
+         std::to_string(button)});
   }
 
   // Gives `window` the keyboard and presses `keys` (xdotool key names) one after the other.
@@ -150,5 +160,56 @@ class Hand {
 
   std::string display_, log_path_, xdotool_;
 };
+
+// A screenshot as rows of RGB bytes, read through ImageMagick's portable pixmap.
+struct Screenshot {
+  int width = 0, height = 0;
+  std::string rgb;
+
+  // Saves `window` of `display` as the PNG `png` and reads it back, with the pixmap and the
+  // tools' output in `work_dir`; empty when that failed.
+  static Screenshot Take(const std::string& display, const WindowId& window, const std::string& png,
+                         const std::filesystem::path& work_dir) {
+    using namespace std::chrono_literals;
+    const std::string ppm = (work_dir / "screenshot.ppm").string();
+    const std::string log = (work_dir / "screenshot.log").string();
+    std::filesystem::remove(ppm);
+    ChildProcess(std::vector<std::string>{FindOnPath("import"), "-window", window, png}, log,
+                 {{"DISPLAY", display}})
+        .WaitFor(10s);
+    ChildProcess(std::vector<std::string>{FindOnPath("convert"), png, ppm}, log).WaitFor(10s);
+    return Read(ppm);
+  }
+
+  static Screenshot Read(const std::string& ppm) {
+    Screenshot shot;
+    std::istringstream in(ReadBytes(ppm));
+    std::string magic;
+    int max = 0;
+    in >> magic >> shot.width >> shot.height >> max;
+    in.get();
+    shot.rgb.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (magic != "P6" || max != 255 || shot.rgb.size() != size_t(shot.width) * shot.height * 3) {
+      shot = {};
+    }
+    return shot;
+  }
+  std::array<int, 3> At(int x, int y) const {
+    const size_t i = (size_t(y) * width + x) * 3;
+    return {uint8_t(rgb[i]), uint8_t(rgb[i + 1]), uint8_t(rgb[i + 2])};
+  }
+};
+
+// The largest difference of one colour channel.
+inline int Distance(const std::array<int, 3>& a, const std::array<int, 3>& b) {
+  int most = 0;
+  for (int i = 0; i < 3; ++i) most = std::max(most, std::abs(a[i] - b[i]));
+  return most;
+}
+
+inline std::string Rgb(const std::array<int, 3>& c) {
+  return "(" + std::to_string(c[0]) + ", " + std::to_string(c[1]) + ", " + std::to_string(c[2]) +
+         ")";
+}
 
 }  // namespace rx::test

@@ -1,0 +1,563 @@
+// The Windows build's RX7731.exe under Wine on a virtual display, used as a person uses it: a
+// copy of its program folder, COM1 on meter-sim's pseudo-terminal, Times New Roman and Arial
+// replaced by their metric twins. The tests run in order as one session; they read the
+// program's texts through the clipboard, which Wine shares with X.
+//
+// Under Wine 8 the program never learns that bytes arrived on a port, so no download completes
+// here: Start is proven up to the open port with its line set, waiting for the meter.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "e2e/child_process.h"
+#include "e2e/virtual_desktop.h"
+#include "support/fakes.h"
+#include "wine/wine_prefix.h"
+
+namespace rx::test {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr const char* kTitle = "RX7731";
+constexpr const char* kFileCheckTitle = "Data File Check";
+constexpr Place kStatus{600, 2160, 3615, 375};
+constexpr Place kGrid{720, 3120, 5895, 4815};
+// The first record's Channel cell, in pixels from the grid's corner (the No. column is fixed).
+constexpr int kFirstCellX = 104, kFirstCellY = 28;
+// A clipboard text no control holds: when it changes, the copy has arrived.
+constexpr const char* kUnchanged = "\x01not copied\x01";
+
+std::string Today() {
+  const std::time_t now = std::time(nullptr);
+  char name[16];
+  std::strftime(name, sizeof name, "%y%m%d", std::localtime(&now));
+  return name;
+}
+
+// The Linux program's own line settings of the pseudo-terminal behind `link`.
+termios LineOf(const std::string& link) {
+  termios line{};
+  const int fd = open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0 || tcgetattr(fd, &line) != 0) ADD_FAILURE() << "cannot read the line of " << link;
+  if (fd >= 0) close(fd);
+  return line;
+}
+
+void SetLine(const std::string& link, speed_t speed, tcflag_t character) {
+  const int fd = open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  termios line{};
+  ASSERT_TRUE(fd >= 0 && tcgetattr(fd, &line) == 0) << link;
+  line.c_cflag = (line.c_cflag & ~(CSIZE | PARENB | CSTOPB)) | character;
+  cfsetispeed(&line, speed);
+  cfsetospeed(&line, speed);
+  EXPECT_EQ(tcsetattr(fd, TCSANOW, &line), 0);
+  close(fd);
+}
+
+// Whether process `pid` has the device behind `link` open.
+bool Holds(pid_t pid, const std::string& link) {
+  std::error_code ec;
+  const fs::path device = fs::canonical(link, ec);
+  for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
+    if (fs::read_symlink(fd.path(), ec) == device) return true;
+  }
+  return false;
+}
+
+// How wide the caption drawn in `place` is: from its first to its last column of ink, that is
+// pixels far from the colour at the place's corner.
+int CaptionWidth(const Screenshot& shot, const Place& place) {
+  const int left = place.left / 15 + 3, top = place.top / 15 + 3;
+  const int right = (place.left + place.width) / 15 - 3,
+            bottom = (place.top + place.height) / 15 - 3;
+  const auto background = shot.At(left, top);
+  int first = -1, last = -1;
+  for (int x = left; x < right; ++x) {
+    for (int y = top; y < bottom; ++y) {
+      if (Distance(shot.At(x, y), background) > 50) {
+        if (first < 0) first = x;
+        last = x;
+        break;
+      }
+    }
+  }
+  return first < 0 ? 0 : last - first + 1;
+}
+
+// One program under test and its main window.
+struct Instance {
+  std::unique_ptr<ChildProcess> process;
+  WindowId main;
+};
+
+// What the session's programs share: the display, Wine, the meter on COM1, the files.
+struct Session {
+  TempDir dir;
+  fs::path folder = dir.Path() / "program";  // the copy of the Windows program folder
+  std::string link = dir.File("com1");
+  std::string data_file = dir.File("linux.dat");  // a download's file as the Linux build writes it
+  std::unique_ptr<VirtualDisplay> display;
+  std::unique_ptr<Hand> hand;
+  std::unique_ptr<ChildProcess> meter;
+  std::unique_ptr<WinePrefix> wine;
+  Instance first, second;
+  std::string problem;  // why the session could not be set up
+};
+
+class WindowUnderWine : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!fs::exists(fs::path(RX_WINDOWS_BIN) / "RX7731.exe")) return;
+    if (!VirtualDisplay::Available() || FindOnPath("xclip").empty()) return;
+    s_ = new Session;
+    Session& s = *s_;
+    s.display = std::make_unique<VirtualDisplay>(s.dir.File("xvfb.log"));
+    s.hand = std::make_unique<Hand>(s.display->Name(), s.dir.File("xdotool.log"));
+    fs::copy(RX_WINDOWS_BIN, s.folder, fs::copy_options::recursive);
+    // The meter answers every opening, so that reading the line's settings does not end it.
+    s.meter = std::make_unique<ChildProcess>(
+        std::vector<std::string>{RX_METER_SIM, "--link", s.link, "--units", RX_UNIT_TABLE,
+                                 "--expect", s.data_file, "--records", "16", "--seed", "31",
+                                 "--repeat"},
+        s.dir.File("meter-sim.log"));
+    s.wine = std::make_unique<WinePrefix>(s.dir.Path() / "wine", s.display->Name());
+    if (!s.wine->Ready()) {
+      s.problem = "wineboot failed:\n" + ReadBytes(s.wine->Log("wineboot"));
+      return;
+    }
+    const std::string fonts = R"(HKCU\Software\Wine\Fonts\Replacements)";
+    if (!s.wine->AddRegistryValue(fonts, "Times New Roman", "Liberation Serif") ||
+        !s.wine->AddRegistryValue(fonts, "Arial", "Liberation Sans") ||
+        !s.wine->AddRegistryValue(R"(HKLM\Software\Wine\Ports)", "COM1", s.link)) {
+      s.problem = "reg add failed:\n" + ReadBytes(s.wine->Log("reg"));
+      return;
+    }
+    s.wine->RestartServer();
+    if (!Eventually([&] { return fs::exists(s.link); }, 5s)) {
+      s.problem = "meter-sim made no link:\n" + s.meter->Output();
+    }
+  }
+
+  static void TearDownTestSuite() {
+    if (s_ == nullptr) return;
+    s_->first.process.reset();
+    s_->second.process.reset();
+    s_->wine.reset();
+    s_->meter.reset();
+    delete s_;
+    s_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (!fs::exists(fs::path(RX_WINDOWS_BIN) / "RX7731.exe")) {
+      GTEST_SKIP() << RX_WINDOWS_BIN << "/RX7731.exe is missing: `make check-windows` builds it "
+                   << "with the Qt for Windows";
+    }
+    if (s_ == nullptr) GTEST_SKIP() << "Xvfb, xdotool or xclip is not installed";
+    ASSERT_TRUE(s_->problem.empty()) << s_->problem;
+  }
+
+  static Session& S() { return *s_; }
+  static Hand& H() { return *s_->hand; }
+
+  // Starts RX7731.exe; returns when its main window shows.
+  static void Launch(Instance& program, const std::string& name) {
+    program.process =
+        S().wine->Start({(S().folder / "RX7731.exe").string()}, name, S().folder.string());
+    // The first program after the server's start also starts Wine's services.
+    ASSERT_TRUE(Eventually(
+        [&] {
+          for (const WindowId& w : H().Windows(program.process->Pid(), kTitle)) {
+            if (H().Height(w) > 400) program.main = w;
+          }
+          return !program.main.empty() || !program.process->Running();
+        },
+        90s))
+        << "no main window\n"
+        << program.process->Output();
+    ASSERT_FALSE(program.main.empty()) << "ended: " << program.process->Output();
+  }
+
+  // The program's windows titled `title` other than its main window: its boxes, dialogs, menus.
+  static std::vector<WindowId> Others(const Instance& program, const std::string& title) {
+    std::vector<WindowId> found;
+    for (const WindowId& w : H().Windows(program.process->Pid(), title)) {
+      if (w != program.main) found.push_back(w);
+    }
+    return found;
+  }
+
+  static std::vector<WindowId> Boxes(const Instance& program) {
+    std::vector<WindowId> boxes = Others(program, kTitle);
+    for (const WindowId& w : Others(program, kFileCheckTitle)) boxes.push_back(w);
+    return boxes;
+  }
+
+  // The one window titled `title` that shows up within `timeout`, the largest if several.
+  static WindowId WaitFor(const Instance& program, const std::string& title,
+                          std::chrono::milliseconds timeout = 15s) {
+    WindowId found;
+    Eventually(
+        [&] {
+          int tallest = 0;
+          for (const WindowId& w : Others(program, title)) {
+            if (const int h = H().Height(w); h > tallest) {
+              tallest = h;
+              found = w;
+            }
+          }
+          return !found.empty();
+        },
+        timeout);
+    return found;
+  }
+
+  static bool Gone(const Instance& program, const WindowId& window) {
+    for (const WindowId& w : H().Windows(program.process->Pid(), ".*")) {
+      if (w == window) return false;
+    }
+    return true;
+  }
+
+  // Presses `keys` in `window` until `done`, again only while it has not come. Wine may take
+  // the first key after a window has come up for its activation, which a click into the
+  // window's corner (`activate`) does instead.
+  template <typename Done>
+  static bool PressUntil(const WindowId& window, const std::vector<std::string>& keys, Done done,
+                         bool activate = true) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      if (activate) H().ClickAt(window, 4, 4);
+      H().Keys(window, keys);
+      if (Eventually(done, 3s)) return true;
+    }
+    return false;
+  }
+
+  static std::string Clipboard() {
+    ChildProcess xclip({"/bin/sh", "-c", "xclip -o -selection clipboard 2>/dev/null"},
+                       S().dir.File("xclip.log"), {{"DISPLAY", S().display->Name()}});
+    xclip.WaitFor(5s);
+    return xclip.Output();
+  }
+
+  // What `keys` (e.g. ctrl+c) in `window` copy to the clipboard.
+  static std::string Copy(const WindowId& window, const std::vector<std::string>& keys,
+                          bool activate = false) {
+    const std::string unchanged = S().dir.File("unchanged.txt");
+    WriteBytes(unchanged, kUnchanged);
+    // xclip serves the selection from a process of its own until another program takes it.
+    ChildProcess({FindOnPath("xclip"), "-selection", "clipboard", "-i", unchanged},
+                 S().dir.File("xclip-in.log"), {{"DISPLAY", S().display->Name()}})
+        .WaitFor(5s);
+    std::string text = kUnchanged;
+    // While Wine takes the clipboard over, X may see it empty.
+    PressUntil(
+        window, keys,
+        [&] {
+          text = Clipboard();
+          return !text.empty() && text != kUnchanged;
+        },
+        activate);
+    EXPECT_NE(text, kUnchanged) << "nothing was copied from window " << window;
+    return text;
+  }
+
+  // The text of an input box of the main window: clicked, all selected and copied.
+  static std::string FieldText(const Instance& program, const Place& field) {
+    H().Click(program.main, field);
+    return Copy(program.main, {"ctrl+a", "ctrl+c"});
+  }
+
+  // A message box's text: Windows copies its title, text and buttons between dashed lines.
+  static std::string BoxText(const WindowId& box) {
+    std::string copied = Copy(box, {"ctrl+c"}, true);
+    copied.erase(std::remove(copied.begin(), copied.end(), '\r'), copied.end());
+    std::vector<std::string> parts;
+    std::istringstream lines(copied);
+    std::string part;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find_first_not_of('-') == std::string::npos && !line.empty()) {
+        parts.push_back(part);
+        part.clear();
+      } else {
+        part += (part.empty() ? "" : "\n") + line;
+      }
+    }
+    return parts.size() >= 3 ? parts[2] : copied;  // "", title, text, buttons
+  }
+
+  static void Answer(const Instance& program, const WindowId& box, const std::string& key) {
+    EXPECT_TRUE(PressUntil(box, {key}, [&] { return Gone(program, box); }))
+        << "the box did not close on " << key;
+  }
+
+  static void TypeFileName(const Instance& program, const std::string& name) {
+    H().Click(program.main, kFileName);
+    H().Keys(program.main, {"ctrl+a", "BackSpace"});
+    H().Type(program.main, name);
+    EXPECT_EQ(FieldText(program, kFileName), name);
+  }
+
+  // Picks the port list's entry `index` (0 is Comm. 1) as a person does, with the arrow keys.
+  static void ChoosePort(const Instance& program, int index) {
+    H().Click(program.main, kPortList);
+    std::vector<std::string> keys(12, "Up");
+    keys.insert(keys.end(), index, "Down");
+    H().Keys(program.main, keys);
+  }
+
+  // Right-clicks the grid and chooses item `index` of its menu of three.
+  static void GridMenu(const Instance& program, int index) {
+    H().ClickAt(program.main, kGrid.CentreX(), kGrid.CentreY(), 3);
+    WindowId menu;
+    ASSERT_TRUE(Eventually(
+        [&] {
+          for (const WindowId& w : Others(program, kTitle)) menu = w;
+          return !menu.empty();
+        },
+        5s))
+        << "no menu";
+    const int height = H().Height(menu);
+    H().ClickAt(menu, 60, height * (2 * index + 1) / 6);
+  }
+
+  static Screenshot Shot(const WindowId& window, const std::string& name) {
+    fs::create_directories(RX_WINE_SHOTS);
+    return Screenshot::Take(S().display->Name(), window, std::string(RX_WINE_SHOTS) + "/" + name,
+                            S().dir.Path());
+  }
+
+  static Session* s_;
+};
+
+Session* WindowUnderWine::s_ = nullptr;
+
+TEST_F(WindowUnderWine, OpensOnComm1WithTodaysFileInTheLinuxBuildsFonts) {
+  ASSERT_NO_FATAL_FAILURE(Launch(S().first, "first"));
+  EXPECT_EQ(FieldText(S().first, kPortList), "Comm. 1");
+  EXPECT_EQ(FieldText(S().first, kFileName), Today() + ".dat");
+
+  // The Linux build on the same display draws with Liberation Serif and Sans through
+  // fontconfig; Wine's replacements give the Windows build the same fonts, so every caption
+  // is as wide as there. Another font, or none, changes the widths or leaves them blank.
+  // Before the Linux window opens: a window that covers part of another shows in its shot.
+  const Screenshot on_wine = Shot(S().first.main, "window-on-start.png");
+  const fs::path linux_folder = S().dir.Path() / "linux";
+  fs::create_directories(linux_folder);
+  fs::copy_file(RX_LINUX_PROGRAM, linux_folder / "RX7731");
+  fs::copy_file(RX_UNIT_TABLE, linux_folder / "unit2.dat");
+  const fs::path runtime = S().dir.Path() / "runtime";
+  fs::create_directories(runtime);
+  fs::permissions(runtime, fs::perms::owner_all, fs::perm_options::replace);
+  ChildProcess linux_program({(linux_folder / "RX7731").string()}, S().dir.File("linux.log"),
+                             {{"DISPLAY", S().display->Name()},
+                              {"QT_QPA_PLATFORM", "xcb"},
+                              {"XDG_RUNTIME_DIR", runtime.string()}},
+                             linux_folder.string());
+  WindowId linux_main;
+  ASSERT_TRUE(Eventually(
+      [&] {
+        for (const WindowId& w : H().Windows(linux_program.Pid(), kTitle)) {
+          if (H().Height(w) > 400) linux_main = w;
+        }
+        return !linux_main.empty();
+      },
+      20s))
+      << linux_program.Output();
+  std::this_thread::sleep_for(300ms);  // painted
+  const Screenshot on_linux = Shot(linux_main, "linux-window.png");
+  ASSERT_GT(on_linux.width, 0);
+  ASSERT_GT(on_wine.width, 0);
+
+  struct Caption {
+    const char* text;
+    Place place;
+  };
+  const Caption captions[] = {{"Data File Name", {4800, 600, 1935, 375}},
+                              {"Number of  Data", {4800, 1800, 1935, 375}},
+                              {"Data Transfer Status", {600, 1800, 3615, 375}},
+                              {"Version : 100322 (Arial)", {7200, 600, 3855, 495}},
+                              {"Start", kStart},
+                              {"View Data", kViewData},
+                              {"Exit", kExit}};
+  for (const Caption& caption : captions) {
+    const int linux_width = CaptionWidth(on_linux, caption.place);
+    const int wine_width = CaptionWidth(on_wine, caption.place);
+    std::cout << caption.text << ": " << wine_width << " pixels wide under Wine, " << linux_width
+              << " on Linux\n";
+    EXPECT_GT(wine_width, 10) << caption.text;
+    EXPECT_NEAR(wine_width, linux_width, std::max(3, linux_width / 16)) << caption.text;
+  }
+}
+
+TEST_F(WindowUnderWine, ShowsPlotsAndExportsAFileTheLinuxBuildWrote) {
+  const Instance& program = S().first;
+  ASSERT_FALSE(program.main.empty()) << "the program did not start";
+  ASSERT_NO_FATAL_FAILURE(GridMenu(program, 2));  // Open Data File...
+  const WindowId dialog = WaitFor(program, "Open Data File");
+  ASSERT_FALSE(dialog.empty()) << "no file dialog";
+  // Into Wine's file name box, which lies at the foot of its dialog.
+  H().ClickAt(dialog, 380, H().Height(dialog) - 41);
+  H().Type(dialog, WinePrefix::WindowsPath(S().data_file));
+  ASSERT_TRUE(PressUntil(dialog, {"Return"}, [&] { return Gone(program, dialog); }))
+      << "the file dialog stayed open";
+
+  std::this_thread::sleep_for(500ms);  // painted
+  EXPECT_GT(Shot(program.main, "window-under-wine.png").width, 0);
+
+  // Every cell against what the Linux build's command line shows for the file.
+  ChildProcess show({RX_LINUX_CLI, "show", S().data_file}, S().dir.File("show.txt"));
+  ASSERT_TRUE(show.WaitFor(10s));
+  std::istringstream shown(show.Output());
+  std::string line;
+  std::getline(shown, line);  // the heading
+  H().ClickAt(program.main, kGrid.left / 15 + kFirstCellX, kGrid.top / 15 + kFirstCellY);
+  int rows = 0;
+  const std::regex row(R"(\s*(\d+)\s+(\d+)\s+(.*?)  (.*))");
+  for (std::smatch m; std::getline(shown, line); ++rows) {
+    ASSERT_TRUE(std::regex_match(line, m, row)) << line;
+    if (rows > 0) H().Keys(program.main, {"Down", "Left", "Left"});
+    const std::string channel = Copy(program.main, {"ctrl+c"});
+    H().Keys(program.main, {"Right"});
+    const std::string value = Copy(program.main, {"ctrl+c"});
+    H().Keys(program.main, {"Right"});
+    const std::string unit = Copy(program.main, {"ctrl+c"});
+    EXPECT_EQ(channel + "|" + value + "|" + unit, m[2].str() + "|" + m[3].str() + "|" + m[4].str())
+        << "record " << m[1];
+  }
+  EXPECT_EQ(rows, 16);
+
+  ASSERT_NO_FATAL_FAILURE(GridMenu(program, 0));  // Plot Readings...
+  const WindowId plot = WaitFor(program, "Readings of .*");
+  ASSERT_FALSE(plot.empty()) << "no plot window";
+  const std::vector<std::string> title = H().Run({"getwindowname", plot});
+  ASSERT_EQ(title.size(), 1u);
+  EXPECT_TRUE(title[0].ends_with("linux.dat")) << title[0];
+  Shot(plot, "plot-under-wine.png");
+  // Clicked first, so that Alt+F4 closes the plot rather than the window Wine last activated;
+  // pressed once, as a second one would close that window.
+  H().ClickAt(plot, 500, 300);
+  H().Keys(plot, {"alt+F4"});
+  EXPECT_TRUE(Eventually([&] { return Gone(program, plot); }, 5s)) << "the plot stayed open";
+  std::this_thread::sleep_for(1s);
+  ASSERT_TRUE(program.process->Running()) << "Alt+F4 on the plot ended the program";
+
+  // Export proposes the data file's name with .csv in its folder; Enter takes it.
+  ASSERT_NO_FATAL_FAILURE(GridMenu(program, 1));  // Export for Spreadsheet...
+  const WindowId save = WaitFor(program, "Export for Spreadsheet");
+  ASSERT_FALSE(save.empty()) << "no file dialog";
+  ASSERT_TRUE(PressUntil(save, {"Return"}, [&] { return Gone(program, save); }))
+      << "the file dialog stayed open";
+  const std::string csv = S().dir.File("linux.csv");
+  ASSERT_TRUE(Eventually([&] { return fs::exists(csv); }, 5s)) << "no " << csv;
+  ChildProcess exported({RX_LINUX_CLI, "export", S().data_file}, S().dir.File("export.csv"));
+  ASSERT_TRUE(exported.WaitFor(10s));
+  EXPECT_EQ(ReadBytes(csv), exported.Output());
+}
+
+TEST_F(WindowUnderWine, StartOnComm1SetsTheLineTo9600_8N1AndWaitsForTheMeter) {
+  const Instance& program = S().first;
+  ASSERT_FALSE(program.main.empty()) << "the program did not start";
+  // Other settings first, so that the program's own show.
+  ASSERT_NO_FATAL_FAILURE(SetLine(S().link, B2400, CS7 | PARENB | CSTOPB));
+  EXPECT_EQ(CaptionWidth(Shot(program.main, "before-start.png"), kStatus), 0);
+
+  H().Click(program.main, kStart);
+  EXPECT_TRUE(Eventually([&] { return Holds(program.process->Pid(), S().link); }, 10s))
+      << "COM1 was not opened";
+  // No box: a pseudo-terminal has no modem lines, and the program goes on without them.
+  if (Eventually([&] { return !Boxes(program).empty(); }, 2s)) {
+    ADD_FAILURE() << "a box: " << BoxText(Boxes(program)[0]);
+  }
+  const termios line = LineOf(S().link);
+  EXPECT_EQ(cfgetispeed(&line), B9600);
+  EXPECT_EQ(cfgetospeed(&line), B9600);
+  EXPECT_EQ(line.c_cflag & CSIZE, CS8);
+  EXPECT_FALSE(line.c_cflag & PARENB);
+  EXPECT_FALSE(line.c_cflag & CSTOPB);
+  // "Press Send Key to Transfer Data" in the status box.
+  EXPECT_GT(CaptionWidth(Shot(program.main, "waiting.png"), kStatus), 100);
+}
+
+struct PortCase {
+  const char* name;
+  int index;  // in the port list
+  std::string file_name;
+  std::string message;  // a pattern
+};
+
+TEST_F(WindowUnderWine, StartOnAPortItCannotOpenSaysWhy) {
+  ASSERT_NO_FATAL_FAILURE(Launch(S().second, "second"));
+  const Instance& program = S().second;
+  const PortCase cases[] = {
+      // No registry value and no device: Windows says why in its words.
+      {"no device", 8, "comm9.dat",
+       R"(Cannot open Comm\. port 9 \(COM9\): [^\n]*[^.\n]\.)"
+       "\nTo use another adapter as Comm\\. port 9, give it the number COM9 in the Device "
+       R"(Manager \(Ports, Properties, Port Settings, Advanced\)\.)"},
+      // The first program holds COM1 since its Start.
+      {"in use", 0, "comm1.dat",
+       R"(Cannot open Comm\. port 1 \(COM1\): the port is in use by another program\.)"
+       "\nClose the program that uses it \\(a terminal program, or another RX7731\\) to free "
+       "the port, then try again\\."},
+  };
+  for (const PortCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ChoosePort(program, c.index);
+    EXPECT_EQ(FieldText(program, kPortList), "Comm. " + std::to_string(c.index + 1));
+    TypeFileName(program, c.file_name);
+    H().Click(program.main, kStart);
+    const WindowId box = WaitFor(program, kTitle, 5s);
+    if (box.empty() && c.index == 0 && Holds(program.process->Pid(), S().link)) {
+      // Wine 8 checks sharing only on files, so a second program opens a COM port that
+      // another holds, which Windows denies: the message cannot show under Wine.
+      std::cout << "Wine let a second program open COM1 while the first held it\n";
+      continue;
+    }
+    ASSERT_FALSE(box.empty()) << "no message";
+    const std::string text = BoxText(box);
+    EXPECT_TRUE(std::regex_match(text, std::regex(c.message))) << text;
+    Answer(program, box, "Return");
+  }
+}
+
+TEST_F(WindowUnderWine, ExitEndsTheProgramAndClosesThePort) {
+  for (Instance* program : {&S().second, &S().first}) {
+    if (!program->process) continue;
+    H().Click(program->main, kExit);
+    ASSERT_TRUE(program->process->WaitFor(15s)) << "Exit did not end the program";
+    EXPECT_EQ(program->process->ExitCode(), 0) << program->process->Output();
+  }
+  // meter-sim says when a reader opens and closes the port.
+  const auto count = [](const std::string& log, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = log.find(what); at != std::string::npos; at = log.find(what, at + 1)) ++n;
+    return n;
+  };
+  std::string log;
+  EXPECT_TRUE(Eventually(
+      [&] {
+        log = S().meter->Output();
+        return count(log, "the port was opened") == count(log, "closed the port");
+      },
+      3s))
+      << log;
+}
+
+}  // namespace
+}  // namespace rx::test
