@@ -32,6 +32,9 @@ using namespace std::chrono_literals;
 namespace rx::test {
 namespace {
 
+// The grid's place in the window, in twips.
+constexpr Place kGrid{720, 3120, 5895, 4815};
+
 const fs::path kPackages = fs::path(RX_WINDOWS_BIN).parent_path();
 const std::string kPackageName = std::string("RX7731-") + RX_PACKAGE_VERSION + "-win64";
 const fs::path kZip = kPackages / (kPackageName + ".zip");
@@ -167,9 +170,11 @@ class PackageUnderWine : public testing::Test {
   std::string Sample() const { return dir_.File("sample.dat"); }
 
   // Starts RX7731.exe (`program`: its Linux path, or its Windows path for an installed copy),
-  // presses Start with Comm. 1 chosen, and expects `data_file` to appear; the program is ended
-  // then (under Wine 8 no byte of the download arrives).
-  void StartDownload(const std::string& program, const fs::path& data_file) {
+  // opens `to_open` (when given) through the grid's menu, presses Start with Comm. 1 chosen, and
+  // expects `data_file` to appear; the program is ended then (under Wine 8 no byte of the
+  // download arrives).
+  void StartDownload(const std::string& program, const fs::path& data_file,
+                     const std::string& to_open = {}) {
     ChildProcess rx(prefix_->Command({program}), dir_.File("rx7731.log"), Environment(),
                     dir_.Path().string());
     WindowId main;
@@ -182,10 +187,58 @@ class PackageUnderWine : public testing::Test {
         },
         90s);
     ASSERT_FALSE(main.empty()) << program << " showed no window\n" << rx.Output();
+    if (!to_open.empty()) ASSERT_NO_FATAL_FAILURE(OpenDataFile(main, to_open));
     hand_->Click(main, kStart);
     EXPECT_TRUE(Eventually([&] { return fs::exists(data_file); }, 20s))
         << "Start made no " << data_file << "\nmeter-sim: " << meter_->Output() << "\n"
         << rx.Output();
+  }
+
+  // Opens `file` with the grid menu's Open Data File in Wine's file dialog, and expects the grid
+  // to change from empty to a shown file. The window's test reads such a grid cell by cell;
+  // here it is enough that the packaged program shows the file at all.
+  void OpenDataFile(const WindowId& main, const std::string& file) {
+    const Screenshot empty = Shot(main, "empty");
+    hand_->ClickAt(main, kGrid.CentreX(), kGrid.CentreY(), 3);
+    WindowId menu, dialog;
+    ASSERT_TRUE(Eventually([&] { return !(menu = Other(main, "RX7731")).empty(); }, 5s));
+    hand_->ClickAt(menu, 60, hand_->Height(menu) * 5 / 6);  // the third item
+    ASSERT_TRUE(Eventually([&] { return !(dialog = Other(main, "Open Data File")).empty(); }, 15s))
+        << "no file dialog";
+    hand_->ClickAt(dialog, 380, hand_->Height(dialog) - 41);  // its file name box
+    hand_->Type(dialog, WinePrefix::WindowsPath(file));
+    hand_->Keys(dialog, {"Return"});
+    ASSERT_TRUE(Eventually([&] { return Other(main, "Open Data File").empty(); }, 10s));
+    int changed = 0;
+    Eventually(
+        [&] {
+          const Screenshot shown = Shot(main, "shown");
+          changed = 0;
+          for (int y = kGrid.top / 15; y < (kGrid.top + kGrid.height) / 15; ++y) {
+            for (int x = kGrid.left / 15; x < (kGrid.left + kGrid.width) / 15; ++x) {
+              changed += Distance(empty.At(x, y), shown.At(x, y)) > 60;
+            }
+          }
+          return changed > 1000;
+        },
+        10s);
+    EXPECT_GT(changed, 1000) << "the grid did not show " << file;
+    EXPECT_EQ(Other(main, "RX7731"), "") << "a message box covers the grid";
+  }
+
+  // The visible window titled `title` other than `main`: a menu, a dialog.
+  WindowId Other(const WindowId& main, const std::string& title) const {
+    for (const WindowId& w : hand_->Run({"search", "--onlyvisible", "--name", "^" + title + "$"})) {
+      if (w != main) return w;
+    }
+    return {};
+  }
+
+  Screenshot Shot(const WindowId& window, const std::string& name) const {
+    const Screenshot shot =
+        Screenshot::Take(display_->Name(), window, dir_.File(name + ".png"), dir_.Path());
+    if (shot.width < (kGrid.left + kGrid.width) / 15) ADD_FAILURE() << "no screenshot";
+    return shot;
   }
 
   TempDir dir_;
@@ -246,10 +299,11 @@ TEST_F(PackageUnderWine, ZipUnpackedRunsOnItsOwnDllsAndKeepsItsFilesBesideItself
             std::string::npos)
       << "the fonts' licence is missing";
 
-  // Unpacked where the user can write, the program keeps today's data file beside itself.
+  // Unpacked where the user can write, the program shows a data file, and keeps today's beside
+  // itself.
   ASSERT_NO_FATAL_FAILURE(LinkCom1());
   ASSERT_NO_FATAL_FAILURE(
-      StartDownload((folder / "RX7731.exe").string(), folder / TodaysDataFile()));
+      StartDownload((folder / "RX7731.exe").string(), folder / TodaysDataFile(), Sample()));
 
   // rx7731-cli.exe from the folder exports as the Linux build's does, and plots (on the
   // offscreen platform, with the folder's fonts). The files are named from the test's folder:
