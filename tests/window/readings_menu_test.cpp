@@ -203,5 +203,31 @@ TEST_F(GridMenu, ShiftF10OnTheGridOpensTheMenu) {
   popup->close();
 }
 
+TEST_F(GridMenu, AQuickRightClickOnTheGridOpensTheMenuAndOnlyAPickedItemRuns) {
+  Open();
+  Download(kChannelFrame + kChannelFrame);
+  Click(1);
+  form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+  // Through the window, as the platform delivers a click: the press raises the context menu
+  // event, the release follows while the menu is open.
+  QWindow* window = form->windowHandle();
+  QWidget* viewport = Grid()->viewport();
+  const QPoint middle = window->mapFromGlobal(viewport->mapToGlobal(viewport->rect().center()));
+  QTest::mousePress(window, Qt::RightButton, {}, middle);
+  QTest::mouseRelease(window, Qt::RightButton, {}, middle);
+  EXPECT_EQ(form->findChild<PlotWindow*>(), nullptr) << "the click ran Plot Readings...";
+  QMenu* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(menu, nullptr) << "the click did not leave the menu open";
+  EXPECT_EQ(menu->objectName(), "GridMenu");
+
+  const QPoint plot_item = menu->actionGeometry(menu->actions().front()).center();
+  QTest::mouseClick(menu->windowHandle(), Qt::LeftButton, {}, plot_item);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  auto* plot = form->findChild<PlotWindow*>();
+  ASSERT_NE(plot, nullptr) << "picking Plot Readings... did not open the plot window";
+  plot->close();
+}
+
 }  // namespace
 }  // namespace rx
