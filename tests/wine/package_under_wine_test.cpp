@@ -355,7 +355,10 @@ TEST_F(PackageUnderWine, InstallerInstallsForAllUsersAndItsUninstallerKeepsTheDa
   const fs::path data_file = documents / "RX7731" / TodaysDataFile();
   {
     ReadOnlyFolder read_only(installed);
-    ASSERT_TRUE(read_only.Holds()) << "cannot make " << installed << " read-only";
+    if (!read_only.Holds()) {
+      GTEST_SKIP() << "cannot make " << installed << " read-only here (as root, that needs "
+                   << "CAP_LINUX_IMMUTABLE): the installed copy's data folder is not tried";
+    }
     ASSERT_NO_FATAL_FAILURE(LinkCom1());
     ASSERT_NO_FATAL_FAILURE(StartDownload(R"(C:\Program Files\RX7731\RX7731.exe)", data_file));
     EXPECT_FALSE(fs::exists(installed / TodaysDataFile()));
