@@ -25,6 +25,8 @@ int main(int argc, char** argv) {
                "rx7731-cli"};
   app.set_version_flag("--version", "rx7731-cli " RX_VERSION);
   app.require_subcommand(1, 1);
+  // Options begin with "-" on Windows too, so that a path such as /data/x.dat stays a path.
+  app.allow_windows_style_options(false);
   int exit_code = kExitOk;
   PrepareStandardStreams();
   const std::vector<std::string> words = CommandLineWords(argc, argv);

@@ -197,6 +197,15 @@ INSTANTIATE_TEST_SUITE_P(
         SameBytesCase{"Semicolons", {"export", "../memory.dat", "--delimiter", ";"}, ""}),
     [](const testing::TestParamInfo<SameBytesCase>& info) { return info.param.name; });
 
+// Options begin with "-" on Windows too: a file named from the root, /x/y.dat (under Wine a
+// Linux path), is a file, not an option.
+TEST_F(CliUnderWine, AFileNamedFromTheRootIsAFile) {
+  const std::vector<std::string> args = {"show", rig->File("memory.dat")};
+  const Outcome windows = Windows(args);
+  EXPECT_EQ(windows.exit_code, 0) << windows.log;
+  EXPECT_TRUE(windows.out == Linux(args).out);
+}
+
 // How much text a region of a chart holds, and where: dark pixels and their bounding box.
 struct Ink {
   int pixels = 0;
