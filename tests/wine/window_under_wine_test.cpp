@@ -50,7 +50,7 @@ std::string Today() {
   return name;
 }
 
-// The Linux program's own line settings of the pseudo-terminal behind `link`.
+// The line settings of the pseudo-terminal behind `link`, as the last program set them.
 termios LineOf(const std::string& link) {
   termios line{};
   const int fd = open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -129,7 +129,12 @@ class WindowUnderWine : public testing::Test {
     Session& s = *s_;
     s.display = std::make_unique<VirtualDisplay>(s.dir.File("xvfb.log"));
     s.hand = std::make_unique<Hand>(s.display->Name(), s.dir.File("xdotool.log"));
-    fs::copy(RX_WINDOWS_BIN, s.folder, fs::copy_options::recursive);
+    // The program folder as it ships, without the build's test programs.
+    fs::create_directories(s.folder);
+    for (const auto& entry : fs::directory_iterator(RX_WINDOWS_BIN)) {
+      if (entry.path().filename().string().ends_with("_tests.exe")) continue;
+      fs::copy(entry.path(), s.folder / entry.path().filename(), fs::copy_options::recursive);
+    }
     // The meter answers every opening, so that reading the line's settings does not end it.
     s.meter = std::make_unique<ChildProcess>(
         std::vector<std::string>{RX_METER_SIM, "--link", s.link, "--units", RX_UNIT_TABLE,
