@@ -19,7 +19,7 @@ endif
 
 # The Windows cross-build: MinGW-w64, Wine to run its tests, GoogleTest's sources to build with it.
 WINDOWS_DEB_PACKAGES = cmake make g++-mingw-w64-x86-64-posix wine64 googletest qt6-base-dev \
-  qt6-base-dev-tools librsvg2-bin imagemagick fonts-liberation2
+  qt6-base-dev-tools librsvg2-bin imagemagick fonts-liberation2 xclip
 
 .PHONY: deps deps-windows build test check-windows package-windows sanitize demo bench fuzz package \
   clean
