@@ -60,6 +60,11 @@ std::string CsvDelimiterProblem(std::string_view delimiter) {
       c == '-' || c == '+') {
     return std::string("'") + c + "' cannot be the delimiter: it occurs in numbers";
   }
+  for (const std::string_view column : kExportColumns) {
+    if (column.find(c) != std::string_view::npos) {
+      return std::string("'") + c + "' cannot be the delimiter: it occurs in the column names";
+    }
+  }
   if (static_cast<unsigned char>(c) >= 0x80 || (c < ' ' && c != '\t') || c == 0x7F) {
     return "the delimiter must be a printable ASCII character or a tab";
   }

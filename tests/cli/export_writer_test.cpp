@@ -8,6 +8,7 @@
 
 #include "e2e/child_process.h"
 #include "export/csv_export.h"
+#include "export/export_columns.h"
 #include "export/json_lines_export.h"
 #include "support/fakes.h"
 
@@ -64,6 +65,24 @@ TEST(CsvWriter, AnyUnitTextReadsBackWithEitherDelimiter) {
       EXPECT_EQ(row[4], kOddUnits[i]) << "delimiter " << delimiter;
     }
   }
+}
+
+// A delimiter that the export takes occurs in no unquoted field, the header's names included.
+TEST(CsvWriter, EveryDelimiterTakenSplitsTheHeaderIntoTheColumns) {
+  size_t taken = 0;
+  for (int c = 0; c < 0x100; ++c) {
+    const char delimiter = static_cast<char>(c);
+    if (!CsvDelimiterProblem(std::string(1, delimiter)).empty()) continue;
+    ++taken;
+    std::ostringstream out;
+    WriteCsv(out, {}, delimiter);
+    std::vector<std::string> names;
+    std::istringstream header(out.str().substr(0, out.str().find("\r\n")));
+    for (std::string name; std::getline(header, name, delimiter);) names.push_back(name);
+    EXPECT_EQ(names, std::vector<std::string>(kExportColumns.begin(), kExportColumns.end()))
+        << "delimiter '" << delimiter << "'";
+  }
+  EXPECT_GE(taken, 3u);  // at least , ; and tab
 }
 
 TEST(JsonLinesWriter, AnyUnitTextReadsBackAndEachRecordIsOneLine) {
