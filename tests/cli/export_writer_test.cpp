@@ -2,7 +2,9 @@
 // ends), read back by Python's csv module and by a JSON parser.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -83,6 +85,33 @@ TEST(CsvWriter, EveryDelimiterTakenSplitsTheHeaderIntoTheColumns) {
         << "delimiter '" << delimiter << "'";
   }
   EXPECT_GE(taken, 3u);  // at least , ; and tab
+}
+
+// Values are written to 15 significant digits, except near the largest double, where that
+// would round past it and read back as infinity.
+TEST(CsvWriter, ValuesReadBackAsFiniteNumbers) {
+  const struct {
+    double value;
+    std::string text;
+  } cases[] = {
+      {123.45, "123.45"},
+      {-0.0, "0"},
+      {0.1 + 0.2, "0.3"},
+      {1.234e-29, "1.234E-29"},
+      {1.79769313486231e308, "1.79769313486231E+308"},
+      {1.797693134862315e308, "1.79769313486231E+308"},  // the double just below half a step
+      {std::nextafter(1.797693134862315e308, INFINITY), "1.7976931348623151E+308"},
+      {-std::numeric_limits<double>::max(), "-1.7976931348623157E+308"},
+  };
+  for (const auto& c : cases) {
+    Reading reading;
+    reading.number = 1;
+    reading.value = c.value;
+    std::ostringstream out;
+    WriteCsv(out, {reading}, ';');
+    const std::string row = out.str().substr(out.str().find("\r\n") + 2);
+    EXPECT_EQ(row, "1;\"reading\";0;" + c.text + ";\"\";\"\";\"\"\r\n") << c.value;
+  }
 }
 
 TEST(JsonLinesWriter, AnyUnitTextReadsBackAndEachRecordIsOneLine) {
