@@ -18,7 +18,7 @@ void WriteCsv(std::ostream& out, const std::vector<Reading>& readings, char deli
 
 // Why `delimiter` cannot separate the fields of WriteCsv, or empty when it can. A delimiter is
 // one ASCII character that never occurs in an unquoted field: not a quote, a line end, a letter,
-// a digit, ".", "-" or "+".
+// a digit, ".", "-", "+" or the "_" of the column names.
 std::string CsvDelimiterProblem(std::string_view delimiter);
 
 }  // namespace rx

@@ -8,6 +8,7 @@
 #   RUNS         executions per target, over all jobs (default 10000000)
 #   MAX_SECONDS  stop each target after this many seconds even if RUNS is not reached (0: none)
 #   JOBS         parallel jobs per target (default: the number of cores)
+# TARGETS="export_fuzzer ..." in the environment runs only the targets named.
 set -uo pipefail
 
 build=${1:?usage: run_fuzzers.sh BUILD_DIR [RUNS] [MAX_SECONDS] [JOBS]}
@@ -23,7 +24,7 @@ declare -A options=([unit_table_fuzzer]="-max_len=1024")
 
 status=0
 printf '%-20s %12s %10s %8s %9s %s\n' target executions exec/s seconds new findings
-for target in download_fuzzer data_file_fuzzer unit_table_fuzzer; do
+for target in ${TARGETS:-download_fuzzer data_file_fuzzer unit_table_fuzzer export_fuzzer}; do
   [ -x "$bin/$target" ] || { echo "$target: not built" >&2; status=1; continue; }
   out=$bin/run/$target
   mkdir -p "$out/corpus"

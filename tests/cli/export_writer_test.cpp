@@ -2,12 +2,15 @@
 // ends), read back by Python's csv module and by a JSON parser.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "e2e/child_process.h"
 #include "export/csv_export.h"
+#include "export/export_columns.h"
 #include "export/json_lines_export.h"
 #include "support/fakes.h"
 
@@ -63,6 +66,51 @@ TEST(CsvWriter, AnyUnitTextReadsBackWithEitherDelimiter) {
       EXPECT_EQ(row[3], "-0.5");
       EXPECT_EQ(row[4], kOddUnits[i]) << "delimiter " << delimiter;
     }
+  }
+}
+
+// A delimiter that the export takes occurs in no unquoted field, the header's names included.
+TEST(CsvWriter, EveryDelimiterTakenSplitsTheHeaderIntoTheColumns) {
+  size_t taken = 0;
+  for (int c = 0; c < 0x100; ++c) {
+    const char delimiter = static_cast<char>(c);
+    if (!CsvDelimiterProblem(std::string(1, delimiter)).empty()) continue;
+    ++taken;
+    std::ostringstream out;
+    WriteCsv(out, {}, delimiter);
+    std::vector<std::string> names;
+    std::istringstream header(out.str().substr(0, out.str().find("\r\n")));
+    for (std::string name; std::getline(header, name, delimiter);) names.push_back(name);
+    EXPECT_EQ(names, std::vector<std::string>(kExportColumns.begin(), kExportColumns.end()))
+        << "delimiter '" << delimiter << "'";
+  }
+  EXPECT_GE(taken, 3u);  // at least , ; and tab
+}
+
+// Values are written to 15 significant digits, except near the largest double, where that
+// would round past it and read back as infinity.
+TEST(CsvWriter, ValuesReadBackAsFiniteNumbers) {
+  const struct {
+    double value;
+    std::string text;
+  } cases[] = {
+      {123.45, "123.45"},
+      {-0.0, "0"},
+      {0.1 + 0.2, "0.3"},
+      {1.234e-29, "1.234E-29"},
+      {1.79769313486231e308, "1.79769313486231E+308"},
+      {1.797693134862315e308, "1.79769313486231E+308"},  // the double just below half a step
+      {std::nextafter(1.797693134862315e308, INFINITY), "1.7976931348623151E+308"},
+      {-std::numeric_limits<double>::max(), "-1.7976931348623157E+308"},
+  };
+  for (const auto& c : cases) {
+    Reading reading;
+    reading.number = 1;
+    reading.value = c.value;
+    std::ostringstream out;
+    WriteCsv(out, {reading}, ';');
+    const std::string row = out.str().substr(out.str().find("\r\n") + 2);
+    EXPECT_EQ(row, "1;\"reading\";0;" + c.text + ";\"\";\"\";\"\"\r\n") << c.value;
   }
 }
 
