@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
-#include "window/form2.h"
 #include "app/steady_tick_clock.h"
 #include "e2e/virtual_desktop.h"
 #include "meter_stream.h"
 #include "support/fakes.h"
+#include "window/form2.h"
 
 namespace {
 

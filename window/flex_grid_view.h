@@ -2,8 +2,8 @@
 
 #include <QTableView>
 
-#include "window/grid_table_model.h"
 #include "data/grid_table.h"
+#include "window/grid_table_model.h"
 
 class QAbstractButton;
 

@@ -5,7 +5,6 @@
 
 #include "app/commands.h"
 #include "app/form_controls.h"
-#include "window/qt_file_dialogs.h"
 #include "app/start_up.h"
 #include "data/grid_table.h"
 #include "download/message_box.h"
@@ -13,6 +12,7 @@
 #include "download/serial_control.h"
 #include "download/tick_clock.h"
 #include "download/unit_names.h"
+#include "window/qt_file_dialogs.h"
 
 class QComboBox;
 class QGroupBox;

@@ -4,10 +4,10 @@
 #include <QShortcut>
 #include <filesystem>
 
-#include "window/plot_window.h"
 #include "data/readings.h"
 #include "export/csv_export.h"
 #include "export/export_file.h"
+#include "window/plot_window.h"
 
 namespace rx {
 namespace {

@@ -4,8 +4,8 @@
 #include <QObject>
 
 #include "app/commands.h"
-#include "window/file_dialogs.h"
 #include "download/message_box.h"
+#include "window/file_dialogs.h"
 
 class QAbstractScrollArea;
 

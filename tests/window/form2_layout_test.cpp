@@ -4,8 +4,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "window/indicator_shape.h"
 #include "form_fixture.h"
+#include "window/indicator_shape.h"
 
 namespace rx {
 namespace {

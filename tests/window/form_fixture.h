@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
+#include "support/fakes.h"
 #include "window/flex_grid_view.h"
 #include "window/form2.h"
-#include "support/fakes.h"
 
 namespace rx::test {
 

@@ -8,9 +8,9 @@
 #include <QValueAxis>
 #include <QWheelEvent>
 
-#include "window/plot_window.h"
 #include "chart/readings_chart.h"
 #include "form_fixture.h"
+#include "window/plot_window.h"
 
 namespace rx {
 namespace {
