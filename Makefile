@@ -66,6 +66,9 @@ WINDOWS_BUILD ?= build-windows
 QT_WINDOWS_ARCHIVE ?= $(CURDIR)/../shared/qt6-windows/qt6.4.2-mingw-w64-x86_64.tar.xz
 RX_QT_WINDOWS ?= $(CURDIR)/$(WINDOWS_BUILD)/qt6-mingw
 
+NO_QT_WINDOWS = check-windows: no Qt for Windows at $(RX_QT_WINDOWS) (nor $(QT_WINDOWS_ARCHIVE)): \
+  building and testing the plain C++ core only, not RX7731.exe or rx7731-cli.exe
+
 $(WINDOWS_BUILD)/CMakeCache.txt:
 	@if [ ! -d "$(RX_QT_WINDOWS)" ] && [ -f "$(QT_WINDOWS_ARCHIVE)" ] \
 	  && [ "$(RX_QT_WINDOWS)" = "$(CURDIR)/$(WINDOWS_BUILD)/qt6-mingw" ]; then \
@@ -76,8 +79,7 @@ $(WINDOWS_BUILD)/CMakeCache.txt:
 	    -DQT_CHAINLOAD_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
 	    -DRX_GUI=ON -DRX_BENCH=OFF -DCMAKE_BUILD_TYPE=Release; \
 	else \
-	  echo "check-windows: no Qt for Windows at $(RX_QT_WINDOWS) (nor $(QT_WINDOWS_ARCHIVE)):" \
-	    "building and testing the plain C++ core only, not RX7731.exe or rx7731-cli.exe"; \
+	  echo "$(NO_QT_WINDOWS)"; \
 	  cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/mingw-w64-x86_64.cmake \
 	    -DRX_GUI=OFF -DRX_BENCH=OFF -DCMAKE_BUILD_TYPE=Release; \
 	fi
@@ -90,6 +92,7 @@ check-windows: deps-windows build $(WINDOWS_BUILD)/CMakeCache.txt
 	cd $(WINDOWS_BUILD) && ctest --output-on-failure -j $(JOBS)
 	if [ -f $(WINDOWS_BUILD)/CPackConfig.cmake ]; then cd $(WINDOWS_BUILD) && cpack; fi
 	cd $(BUILD) && ctest --output-on-failure -L wine
+	@[ -f $(WINDOWS_BUILD)/CPackConfig.cmake ] || echo "$(NO_QT_WINDOWS)"
 
 # The Windows installer and portable zip, from the Windows build with Qt for Windows:
 # $(WINDOWS_BUILD)/RX7731-<version>-win64-setup.exe (NSIS, 64-bit) and RX7731-<version>-win64.zip.
