@@ -1,8 +1,5 @@
 #include "data/data_file.h"
 
-#include "data/native_path.h"
-#include "data/readings.h"
-
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -10,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+
+#include "data/native_path.h"
 
 namespace rx {
 namespace {
@@ -53,9 +52,8 @@ char* WriteDouble(char* out, double value) {
       if (scaled >= 1e15 || scaled / kPowers[k] != magnitude) continue;
       if (value < 0) *out++ = '-';
       char digits[16];
-      const int n =
-          static_cast<int>(std::to_chars(digits, digits + 16, static_cast<int64_t>(scaled)).ptr -
-                           digits);
+      const int n = static_cast<int>(
+          std::to_chars(digits, digits + 16, static_cast<int64_t>(scaled)).ptr - digits);
       if (n <= k) {
         out = Append(out, "0.", 2);
         out = std::fill_n(out, k - n, '0');
@@ -240,137 +238,6 @@ void DataFileWriter::CloseQuietly() noexcept {
   }
   buffer_.clear();
   buffered_records_ = 0;
-}
-
-namespace {
-
-class RecordParser {
- public:
-  RecordParser(std::string_view bytes, const std::string& path) : bytes_(bytes), path_(path) {}
-
-  bool AtEnd() const { return pos_ >= bytes_.size(); }
-
-  StoredRecord Next() {
-    ++line_;
-    StoredRecord record;
-    Item();  // the sequence number is not used
-    record.ValueText = Item();
-    record.UnitText = Item();
-    std::string channel = Item(/*last=*/true);
-    record.Channel = Channel(channel);
-    return record;
-  }
-
- private:
-  bool AtLineEnd() const { return AtEnd() || bytes_[pos_] == '\r' || bytes_[pos_] == '\n'; }
-
-  // One item, and the comma or line end after it.
-  std::string Item(bool last = false) {
-    if (item_ended_line_) NotARecord();
-    while (!AtLineEnd() && bytes_[pos_] == ' ') ++pos_;
-    std::string value;
-    if (!AtLineEnd() && bytes_[pos_] == '"') {
-      size_t start = ++pos_;
-      while (!AtLineEnd() && bytes_[pos_] != '"') ++pos_;
-      value.assign(bytes_.substr(start, pos_ - start));
-      if (!AtLineEnd()) ++pos_;                            // closing quote
-      while (!AtLineEnd() && bytes_[pos_] != ',') ++pos_;  // text after it is not part of it
-    } else {
-      size_t start = pos_;
-      while (!AtLineEnd() && bytes_[pos_] != ',') ++pos_;
-      value.assign(bytes_.substr(start, pos_ - start));
-    }
-    if (AtLineEnd()) {
-      item_ended_line_ = true;
-      if (!last) NotARecord();
-      if (!AtEnd() && bytes_[pos_] == '\r') ++pos_;
-      if (!AtEnd() && bytes_[pos_] == '\n') ++pos_;
-      item_ended_line_ = false;
-    } else {
-      ++pos_;  // the comma
-      if (last) NotARecord();
-    }
-    return value;
-  }
-
-  int16_t Channel(const std::string& text) const {
-    std::string_view digits = text;
-    while (!digits.empty() && digits.back() == ' ') digits.remove_suffix(1);
-    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
-    int16_t value = 0;
-    auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size()) {
-      throw DataFileError("Cannot read data file " + path_ + ": line " + std::to_string(line_) +
-                          ": channel \"" + text + "\" is not a whole number from -32768 to 32767");
-    }
-    return value;
-  }
-
-  [[noreturn]] void NotARecord() const {
-    throw DataFileError("Cannot read data file " + path_ + ": line " + std::to_string(line_) +
-                        " is not a record of four items");
-  }
-
-  std::string_view bytes_;
-  const std::string& path_;
-  size_t pos_ = 0;
-  int line_ = 0;
-  bool item_ended_line_ = false;
-};
-
-}  // namespace
-
-std::vector<StoredRecord> ParseDataFile(std::string_view bytes, int32_t count,
-                                        const std::string& path) {
-  std::vector<StoredRecord> records;
-  if (count <= 0) return records;
-  records.reserve(static_cast<size_t>(std::min<int64_t>(count, bytes.size() / 8 + 1)));
-  RecordParser parser(bytes, path);
-  while (static_cast<int32_t>(records.size()) < count) {
-    if (parser.AtEnd()) {
-      throw DataFileError("Cannot read data file " + path + ": it holds " +
-                          std::to_string(records.size()) + " records, " + std::to_string(count) +
-                          " were expected");
-    }
-    records.push_back(parser.Next());
-  }
-  return records;
-}
-
-namespace {
-
-std::string ReadFileBytes(const std::string& path) {
-  errno = 0;
-  std::FILE* file = OpenNativeFile(path, "rb");
-  if (file == nullptr) {
-    throw DataFileError("Cannot open data file " + path + ": " + Reason(errno ? errno : ENOENT));
-  }
-  std::string bytes;
-  char chunk[64 * 1024];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, got);
-  int error = std::ferror(file) ? (errno ? errno : EIO) : 0;
-  std::fclose(file);
-  if (error != 0) throw DataFileError("Cannot read data file " + path + ": " + Reason(error));
-  return bytes;
-}
-
-}  // namespace
-
-std::vector<StoredRecord> ReadDataFile(const std::string& path, int32_t count) {
-  return ParseDataFile(ReadFileBytes(path), count, path);
-}
-
-DataFileContents ParseWholeDataFile(std::string_view bytes, const std::string& path) {
-  DataFileContents contents;
-  contents.encoding = DetectEncoding(bytes);
-  RecordParser parser(bytes, path);
-  while (!parser.AtEnd()) contents.records.push_back(parser.Next());
-  return contents;
-}
-
-DataFileContents ReadWholeDataFile(const std::string& path) {
-  return ParseWholeDataFile(ReadFileBytes(path), path);
 }
 
 }  // namespace rx

@@ -1,5 +1,7 @@
 #include "data/native_path.h"
 
+#include <cerrno>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -37,6 +39,14 @@ std::filesystem::path NativePath(const std::string& path) {
   return std::filesystem::path(WidePath(path));
 }
 
+std::error_code RenameOver(const std::string& from, const std::string& to) {
+  if (::MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return {};
+  }
+  return std::error_code(static_cast<int>(::GetLastError()), std::system_category());
+}
+
 #else
 
 std::FILE* OpenNativeFile(const std::string& path, const char* mode) {
@@ -44,6 +54,11 @@ std::FILE* OpenNativeFile(const std::string& path, const char* mode) {
 }
 
 std::filesystem::path NativePath(const std::string& path) { return std::filesystem::path(path); }
+
+std::error_code RenameOver(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) == 0) return {};
+  return std::error_code(errno, std::generic_category());
+}
 
 #endif
 

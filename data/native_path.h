@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace rx {
 
@@ -15,6 +16,10 @@ std::FILE* OpenNativeFile(const std::string& path, const char* mode);
 
 // The same path for std::filesystem.
 std::filesystem::path NativePath(const std::string& path);
+
+// Renames the file `from` to `to`, replacing a file of that name in one step. (On Windows a plain
+// rename fails when `to` exists.) Returns the system's reason when it cannot.
+std::error_code RenameOver(const std::string& from, const std::string& to);
 
 #ifdef _WIN32
 // The path in UTF-16 for the wide-character API. Text that is not UTF-8 is taken in the

@@ -34,23 +34,25 @@ RecordKind KindOf(const StoredRecord& record) {
   return IsUnitCode(record.UnitText) ? RecordKind::kCoded : RecordKind::kReading;
 }
 
+void ToReading(const StoredRecord& record, int32_t number, TextEncoding encoding,
+               Reading& reading) {
+  reading.number = number;
+  reading.kind = KindOf(record);
+  reading.channel = record.Channel;
+  reading.value_text = record.ValueText;
+  reading.value.reset();
+  if (reading.kind != RecordKind::kTime) reading.value = ValueOf(record.ValueText);
+  std::string_view unit = record.UnitText;
+  if (reading.kind == RecordKind::kReading) {
+    while (!unit.empty() && unit.back() == ' ') unit.remove_suffix(1);
+  }
+  reading.unit = ToUtf8(unit, encoding);
+}
+
 std::vector<Reading> ToReadings(const std::vector<StoredRecord>& records, TextEncoding encoding) {
-  std::vector<Reading> readings;
-  readings.reserve(records.size());
-  int32_t number = 0;
-  for (const StoredRecord& record : records) {
-    Reading reading;
-    reading.number = ++number;
-    reading.kind = KindOf(record);
-    reading.channel = record.Channel;
-    reading.value_text = record.ValueText;
-    if (reading.kind != RecordKind::kTime) reading.value = ValueOf(record.ValueText);
-    std::string_view unit = record.UnitText;
-    if (reading.kind == RecordKind::kReading) {
-      while (!unit.empty() && unit.back() == ' ') unit.remove_suffix(1);
-    }
-    reading.unit = ToUtf8(unit, encoding);
-    readings.push_back(std::move(reading));
+  std::vector<Reading> readings(records.size());
+  for (size_t i = 0; i < records.size(); ++i) {
+    ToReading(records[i], static_cast<int32_t>(i + 1), encoding, readings[i]);
   }
   return readings;
 }

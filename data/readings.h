@@ -34,6 +34,9 @@ struct Reading {
   std::string unit;
 };
 
+// `record`, the `number`th of its file, as a Reading; the strings of `reading` keep their room.
+void ToReading(const StoredRecord& record, int32_t number, TextEncoding encoding, Reading& reading);
+
 std::vector<Reading> ToReadings(const std::vector<StoredRecord>& records, TextEncoding encoding);
 
 // A meter's time text yymmddhhmmss as ISO 8601, "20yy-mm-ddThh:mm:ss"; none when the text is not
@@ -47,8 +50,9 @@ struct DataFileContents {
   TextEncoding encoding = TextEncoding::kCp1252;
 };
 
-// Reads every record of the data file at `path`. Throws DataFileError, naming the file and the
-// line, when it cannot be read or holds a line that is not a record.
+// Reads every record of the data file at `path` into memory (DataFileReader reads them one at a
+// time). Throws DataFileError, naming the file and the line, when it cannot be read or holds a
+// line that is not a record.
 DataFileContents ReadWholeDataFile(const std::string& path);
 
 // The same, from bytes already in memory; `path` only names the file in errors.
