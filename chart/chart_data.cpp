@@ -18,49 +18,48 @@ std::string UnitOf(const Reading& reading) {
 
 }  // namespace
 
-ChartData BuildChartData(const std::vector<Reading>& readings,
-                         const std::vector<int16_t>& channels) {
-  ChartData data;
-  if (readings.empty()) return data;
-  data.first_x = readings.front().number;
-  data.last_x = readings.back().number;
+ChartDataBuilder::ChartDataBuilder(std::vector<int16_t> channels)
+    : channels_(std::move(channels)) {}
 
-  std::vector<ChartSeries> series;
-  std::vector<bool> in_run;  // the series' last reading had a value, so the next one joins it
-  std::map<std::pair<int16_t, std::string>, size_t> index_of;
-  for (const Reading& reading : readings) {
-    if (reading.kind == RecordKind::kTime) {
-      data.markers.push_back(
-          {static_cast<double>(reading.number), TimeDisplay(reading.value_text)});
-      continue;
-    }
-    if (!channels.empty() &&
-        std::find(channels.begin(), channels.end(), reading.channel) == channels.end()) {
-      continue;
-    }
-    std::string unit = UnitOf(reading);
-    auto [it, added] = index_of.try_emplace({reading.channel, unit}, series.size());
-    if (added) {
-      ChartSeries& s = series.emplace_back();
-      s.channel = reading.channel;
-      s.name = "ch " + std::to_string(reading.channel) + (unit.empty() ? "" : " " + unit);
-      s.unit = std::move(unit);
-      in_run.push_back(false);
-    }
-    ChartSeries& s = series[it->second];
-    if (!reading.value) {
-      in_run[it->second] = false;
-      continue;
-    }
-    const double y = *reading.value;
-    if (!in_run[it->second]) s.runs.emplace_back();
-    in_run[it->second] = true;
-    s.runs.back().push_back({static_cast<double>(reading.number), y});
-    s.min_y = s.points == 0 ? y : std::min(s.min_y, y);
-    s.max_y = s.points == 0 ? y : std::max(s.max_y, y);
-    ++s.points;
+void ChartDataBuilder::Add(const Reading& reading) {
+  if (empty_) data_.first_x = reading.number;
+  empty_ = false;
+  data_.last_x = reading.number;
+  if (reading.kind == RecordKind::kTime) {
+    data_.markers.push_back({static_cast<double>(reading.number), TimeDisplay(reading.value_text)});
+    return;
   }
+  if (!channels_.empty() &&
+      std::find(channels_.begin(), channels_.end(), reading.channel) == channels_.end()) {
+    return;
+  }
+  std::vector<ChartSeries>& series = data_.series;
+  std::string unit = UnitOf(reading);
+  auto [it, added] = index_of_.try_emplace({reading.channel, unit}, series.size());
+  if (added) {
+    ChartSeries& s = series.emplace_back();
+    s.channel = reading.channel;
+    s.name = "ch " + std::to_string(reading.channel) + (unit.empty() ? "" : " " + unit);
+    s.unit = std::move(unit);
+    in_run_.push_back(false);
+  }
+  ChartSeries& s = series[it->second];
+  if (!reading.value) {
+    in_run_[it->second] = false;
+    return;
+  }
+  const double y = *reading.value;
+  if (!in_run_[it->second]) s.runs.emplace_back();
+  in_run_[it->second] = true;
+  s.runs.back().push_back({static_cast<double>(reading.number), y});
+  s.min_y = s.points == 0 ? y : std::min(s.min_y, y);
+  s.max_y = s.points == 0 ? y : std::max(s.max_y, y);
+  ++s.points;
+}
 
+ChartData ChartDataBuilder::Finish() {
+  ChartData data = std::move(data_);
+  std::vector<ChartSeries>& series = data.series;
   std::erase_if(series, [](const ChartSeries& s) { return s.points == 0; });
   std::stable_sort(series.begin(), series.end(), [](const ChartSeries& a, const ChartSeries& b) {
     return a.channel < b.channel;
@@ -79,8 +78,14 @@ ChartData BuildChartData(const std::vector<Reading>& readings,
   std::stable_sort(unit_points.begin(), unit_points.end(),
                    [](const auto& a, const auto& b) { return a.second > b.second; });
   for (auto& [unit, points] : unit_points) data.units.push_back(std::move(unit));
-  data.series = std::move(series);
   return data;
+}
+
+ChartData BuildChartData(const std::vector<Reading>& readings,
+                         const std::vector<int16_t>& channels) {
+  ChartDataBuilder builder(channels);
+  for (const Reading& reading : readings) builder.Add(reading);
+  return builder.Finish();
 }
 
 std::vector<ChartPoint> DecimateRun(std::span<const ChartPoint> run, double x_min, double x_max,

@@ -2,8 +2,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/readings.h"
@@ -50,9 +52,25 @@ struct ChartData {
   double last_x = 0;
 };
 
-// Groups `readings` into series and time markers. A non-empty `channels` keeps only readings
-// of the channels named; time records are kept whatever their channel. Series whose readings
-// all lack valid digits are left out, as they have nothing to draw.
+// Groups readings, fed one at a time in record order, into series and time markers. A non-empty
+// `channels` keeps only readings of the channels named; time records are kept whatever their
+// channel. Series whose readings all lack valid digits are left out, as they have nothing to
+// draw.
+class ChartDataBuilder {
+ public:
+  explicit ChartDataBuilder(std::vector<int16_t> channels = {});
+  void Add(const Reading& reading);
+  ChartData Finish();
+
+ private:
+  std::vector<int16_t> channels_;
+  ChartData data_;
+  bool empty_ = true;
+  std::vector<bool> in_run_;  // a series' last reading had a value, so the next one joins it
+  std::map<std::pair<int16_t, std::string>, size_t> index_of_;
+};
+
+// The same for readings in memory.
 ChartData BuildChartData(const std::vector<Reading>& readings,
                          const std::vector<int16_t>& channels = {});
 

@@ -7,12 +7,26 @@
 #include "export/export_file.h"
 
 namespace rx::cli {
+namespace {
+
+void Report(const std::string& problem) { std::cerr << "rx7731-cli: " << problem << "\n"; }
+
+}  // namespace
+
+std::unique_ptr<DataFileReader> OpenDataFileOrReport(const std::string& path) {
+  try {
+    return std::make_unique<DataFileReader>(path);
+  } catch (const DataFileError& e) {
+    Report(e.what());
+    return nullptr;
+  }
+}
 
 std::optional<DataFileContents> ReadDataFileOrReport(const std::string& path) {
   try {
     return ReadWholeDataFile(path);
   } catch (const DataFileError& e) {
-    std::cerr << "rx7731-cli: " << e.what() << "\n";
+    Report(e.what());
     return std::nullopt;
   }
 }
@@ -21,16 +35,25 @@ bool WriteOutputOrReport(const std::string& output_path,
                          const std::function<void(std::ostream&)>& write) {
   errno = 0;
   if (output_path.empty()) {
-    write(std::cout);
+    try {
+      write(std::cout);
+    } catch (const DataFileError& e) {
+      std::cout.flush();
+      Report(e.what());
+      return false;
+    }
     std::cout.flush();
     if (std::cout) return true;
-    std::cerr << "rx7731-cli: Cannot write to standard output: "
-              << std::strerror(errno ? errno : EIO) << "\n";
+    Report(std::string("Cannot write to standard output: ") + std::strerror(errno ? errno : EIO));
     return false;
   }
-  const std::string problem = WriteExportFile(output_path, write);
-  if (problem.empty()) return true;
-  std::cerr << "rx7731-cli: " << problem << "\n";
+  try {
+    const std::string problem = WriteExportFile(output_path, write);
+    if (problem.empty()) return true;
+    Report(problem);
+  } catch (const DataFileError& e) {
+    Report(e.what());
+  }
   return false;
 }
 

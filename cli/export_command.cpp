@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
 #include "export/csv_export.h"
+#include "export/export_readings.h"
 #include "export/json_lines_export.h"
 
 namespace rx::cli {
@@ -59,17 +60,18 @@ void AddExportCommand(CLI::App& app, int& exit_code) {
       throw CLI::ValidationError("--output",
                                  arguments->output + " is the data file being exported");
     }
-    const std::optional<DataFileContents> contents = ReadDataFileOrReport(arguments->file);
-    if (!contents) {
+    const std::unique_ptr<DataFileReader> reader = OpenDataFileOrReport(arguments->file);
+    if (!reader) {
       exit_code = kExitFailure;
       return;
     }
-    const std::vector<Reading> readings = ToReadings(contents->records, contents->encoding);
     const bool written = WriteOutputOrReport(arguments->output, [&](std::ostream& out) {
       if (arguments->format == "json") {
-        WriteJsonLines(out, readings);
+        JsonLinesWriter json(out);
+        ExportReadings(*reader, json);
       } else {
-        WriteCsv(out, readings, arguments->delimiter.front());
+        CsvWriter csv(out, arguments->delimiter.front());
+        ExportReadings(*reader, csv);
       }
     });
     exit_code = written ? kExitOk : kExitFailure;

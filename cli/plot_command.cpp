@@ -12,7 +12,7 @@
 #include "chart/readings_chart.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
-#include "data/readings.h"
+#include "data/data_file_reader.h"
 
 namespace rx::cli {
 namespace {
@@ -58,15 +58,15 @@ int Plot(const PlotOptions& options) {
   char* argv[] = {name, nullptr};
   QApplication application(argc, argv);
 
-  DataFileContents contents;
+  const std::vector<int16_t> channels(options.channels.begin(), options.channels.end());
+  ChartDataBuilder builder(channels);
   try {
-    contents = ReadWholeDataFile(options.file);
+    ForEachReading(options.file, [&](const Reading& reading) { builder.Add(reading); });
   } catch (const DataFileError& e) {
     std::cerr << "rx7731-cli: " << e.what() << "\n";
     return kExitFailure;
   }
-  const std::vector<int16_t> channels(options.channels.begin(), options.channels.end());
-  ChartData data = BuildChartData(ToReadings(contents.records, contents.encoding), channels);
+  ChartData data = builder.Finish();
   if (data.series.empty()) {
     std::cerr << "rx7731-cli: " << options.file << " holds no readings with a value to plot";
     if (!channels.empty()) std::cerr << " on channel " << ChannelList(options.channels);

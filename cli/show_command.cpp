@@ -2,7 +2,6 @@
 #include <array>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "cli/command_io.h"
 #include "cli/commands.h"
@@ -51,27 +50,34 @@ void Pad(std::string& line, size_t characters, size_t width) {
   if (characters < width) line.append(width - characters, ' ');
 }
 
+using Row = std::array<std::string, 4>;
+
+Row Cells(const StoredRecord& record, int32_t number, TextEncoding encoding) {
+  const bool time = KindOf(record) == RecordKind::kTime;
+  return {std::to_string(number), std::to_string(record.Channel),
+          Visible(ToUtf8(time ? TimeDisplay(record.ValueText) : record.ValueText, encoding)),
+          Visible(ToUtf8(record.UnitText, encoding))};
+}
+
 // The records as the grid of View Data shows them: No. counted from 1, time records as their
-// time display, unit names as stored. Numbers are right-aligned, texts left-aligned.
-void WriteTable(std::ostream& out, const DataFileContents& contents) {
-  using Row = std::array<std::string, 4>;
-  std::vector<Row> rows;
-  rows.reserve(contents.records.size() + 1);
-  rows.push_back({"No.", "Channel", "Value", "Unit"});
-  for (const StoredRecord& record : contents.records) {
-    const bool time = KindOf(record) == RecordKind::kTime;
-    rows.push_back({std::to_string(rows.size()), std::to_string(record.Channel),
-                    Visible(ToUtf8(time ? TimeDisplay(record.ValueText) : record.ValueText,
-                                   contents.encoding)),
-                    Visible(ToUtf8(record.UnitText, contents.encoding))});
-  }
+// time display, unit names as stored. Numbers are right-aligned, texts left-aligned. The file is
+// read twice, once for the columns' widths and once to print, so that neither takes memory for
+// every record, and a file that is not a data file is reported before a line is printed.
+void WriteTable(std::ostream& out, DataFileReader& reader) {
+  const TextEncoding encoding = reader.Encoding();
+  const Row header = {"No.", "Channel", "Value", "Unit"};
   std::array<size_t, 4> width{};
-  for (const Row& row : rows) {
+  const auto widen = [&](const Row& row) {
     for (size_t c = 0; c < 3; ++c) width[c] = std::max(width[c], Characters(row[c]));
-  }
+  };
+  widen(header);
+  StoredRecord record;
+  while (reader.Next(record)) widen(Cells(record, reader.RecordsRead(), encoding));
+  reader.Rewind();
+
   static constexpr std::array<bool, 4> kRightAligned = {true, true, true, false};
   std::string text;
-  for (const Row& row : rows) {
+  const auto print = [&](const Row& row) {
     for (size_t c = 0; c < 4; ++c) {
       if (c > 0) text += "  ";
       const size_t characters = Characters(row[c]);
@@ -84,6 +90,13 @@ void WriteTable(std::ostream& out, const DataFileContents& contents) {
       out << text;
       text.clear();
     }
+  };
+  print(header);
+  try {
+    while (reader.Next(record)) print(Cells(record, reader.RecordsRead(), encoding));
+  } catch (const DataFileError&) {
+    out << text;  // the file changed since the widths were taken: what was read is shown
+    throw;
   }
   out << text;
 }
@@ -97,13 +110,13 @@ void AddShowCommand(CLI::App& app, int& exit_code) {
       "Prints every record of a data file as View Data shows it: No., Channel, Value, Unit.");
   command->add_option("FILE", *file, "the data file")->required()->type_name("");
   command->callback([file, &exit_code] {
-    const std::optional<DataFileContents> contents = ReadDataFileOrReport(*file);
-    if (!contents) {
+    const std::unique_ptr<DataFileReader> reader = OpenDataFileOrReport(*file);
+    if (!reader) {
       exit_code = kExitFailure;
       return;
     }
     const bool written =
-        WriteOutputOrReport({}, [&](std::ostream& out) { WriteTable(out, *contents); });
+        WriteOutputOrReport({}, [&](std::ostream& out) { WriteTable(out, *reader); });
     exit_code = written ? kExitOk : kExitFailure;
   });
 }

@@ -33,45 +33,65 @@ void AppendValue(std::string& out, double value) {
 
 void AppendQuoted(std::string& out, std::string_view text) {
   out += '"';
-  for (const char c : text) {
-    if (c == '"') out += '"';
-    out += c;
+  for (size_t quote; (quote = text.find('"')) != std::string_view::npos;) {
+    out.append(text.substr(0, quote + 1)).append(1, '"');
+    text.remove_prefix(quote + 1);
   }
+  out.append(text);
   out += '"';
+}
+
+template <typename Integer>
+void AppendInteger(std::string& out, Integer value) {
+  char text[12];
+  out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
 }  // namespace
 
-void WriteCsv(std::ostream& out, const std::vector<Reading>& readings, char delimiter) {
-  std::string buffer;
-  buffer.reserve(kChunk + 1024);
+CsvWriter::CsvWriter(std::ostream& out, char delimiter) : out_(out), delimiter_(delimiter) {
+  buffer_.reserve(kChunk + 1024);
+}
+
+void CsvWriter::WriteHeader() {
   for (const std::string_view column : kExportColumns) {
-    if (column != kExportColumns.front()) buffer += delimiter;
-    buffer += column;
+    if (column != kExportColumns.front()) buffer_ += delimiter_;
+    buffer_ += column;
   }
-  buffer += "\r\n";
-  ForEachExportRow(readings, [&](const Reading& reading, const std::optional<std::string>& time,
-                                 const std::optional<std::string>& last_time_stamp) {
-    buffer += std::to_string(reading.number);
-    buffer += delimiter;
-    AppendQuoted(buffer, KindName(reading.kind));
-    buffer += delimiter;
-    buffer += std::to_string(reading.channel);
-    buffer += delimiter;
-    if (reading.value) AppendValue(buffer, *reading.value);
-    buffer += delimiter;
-    AppendQuoted(buffer, reading.unit);
-    buffer += delimiter;
-    AppendQuoted(buffer, time.value_or(""));
-    buffer += delimiter;
-    AppendQuoted(buffer, last_time_stamp.value_or(""));
-    buffer += "\r\n";
-    if (buffer.size() >= kChunk) {
-      out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-      buffer.clear();
-    }
-  });
-  out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  buffer_ += "\r\n";
+}
+
+void CsvWriter::Add(const Reading& reading) {
+  times_.Next(reading);
+  AppendInteger(buffer_, reading.number);
+  buffer_ += delimiter_;
+  AppendQuoted(buffer_, KindName(reading.kind));
+  buffer_ += delimiter_;
+  AppendInteger(buffer_, reading.channel);
+  buffer_ += delimiter_;
+  if (reading.value) AppendValue(buffer_, *reading.value);
+  buffer_ += delimiter_;
+  AppendQuoted(buffer_, reading.unit);
+  buffer_ += delimiter_;
+  AppendQuoted(buffer_, times_.Time().value_or(""));
+  buffer_ += delimiter_;
+  AppendQuoted(buffer_, times_.LastTimeStamp().value_or(""));
+  buffer_ += "\r\n";
+  if (buffer_.size() >= kChunk) Write();
+}
+
+void CsvWriter::Finish() { Write(); }
+
+void CsvWriter::Write() {
+  out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+  buffer_.clear();
+}
+
+void WriteCsv(std::ostream& out, const std::vector<Reading>& readings, char delimiter) {
+  CsvWriter csv(out, delimiter);
+  csv.WriteHeader();
+  for (const Reading& reading : readings) csv.Add(reading);
+  csv.Finish();
 }
 
 std::string CsvDelimiterProblem(std::string_view delimiter) {

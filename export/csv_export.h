@@ -6,14 +6,35 @@
 #include <vector>
 
 #include "data/readings.h"
+#include "export/export_columns.h"
 
 namespace rx {
 
-// Writes `readings` as CSV in UTF-8 (RFC 4180): a header row of the export's columns, then one
-// row per record, CR LF after each. Text fields (kind, unit, time, last_time_stamp) are always
-// quoted, with their quotes doubled, so that any byte they hold reads back; numbers are never
-// quoted. The value is written with "." as decimal mark and is empty for a time record and for a
-// reading without valid digits. Check `out`'s state for write errors.
+// Writes readings as CSV in UTF-8 (RFC 4180) on `out`, one at a time: WriteHeader, then Add for
+// each record in order, then Finish. The header row holds the export's columns; each row ends in
+// CR LF. Text fields (kind, unit, time, last_time_stamp) are always quoted, with their quotes
+// doubled, so that any byte they hold reads back; numbers are never quoted. The value is written
+// with "." as decimal mark and is empty for a time record and for a reading without valid digits.
+// Rows reach `out` in large pieces, each ending with a whole row; check `out`'s state for write
+// errors after Finish.
+class CsvWriter {
+ public:
+  explicit CsvWriter(std::ostream& out, char delimiter = ',');
+  void WriteHeader();
+  void Add(const Reading& reading);
+  // Hands the rows not yet written to `out`.
+  void Finish();
+
+ private:
+  void Write();
+
+  std::ostream& out_;
+  char delimiter_;
+  std::string buffer_;
+  ExportTimes times_;
+};
+
+// The header and every one of `readings`, finished.
 void WriteCsv(std::ostream& out, const std::vector<Reading>& readings, char delimiter = ',');
 
 // Why `delimiter` cannot separate the fields of WriteCsv, or empty when it can. A delimiter is

@@ -17,21 +17,33 @@ inline constexpr std::array<std::string_view, 7> kExportColumns = {
 // "time", "reading" or "coded".
 std::string_view KindName(RecordKind kind);
 
-// Calls `row(reading, time, last_time_stamp)` for each reading in order. `time` is a time
-// record's own time in ISO 8601; `last_time_stamp` is, for a reading, the time of the most recent
-// time record before it. Either is none where there is no such time or its text is not a valid
-// date and time.
+// The time columns of each reading in turn, fed in record order. Time() is a time record's own
+// time in ISO 8601; LastTimeStamp() is, for a reading, the time of the most recent time record
+// before it. Either is none where there is no such time or its text is not a valid date and time.
+class ExportTimes {
+ public:
+  void Next(const Reading& reading) {
+    time_record_ = reading.kind == RecordKind::kTime;
+    if (time_record_) last_time_stamp_ = IsoTime(reading.value_text);
+  }
+  const std::optional<std::string>& Time() const { return time_record_ ? last_time_stamp_ : kNone; }
+  const std::optional<std::string>& LastTimeStamp() const {
+    return time_record_ ? kNone : last_time_stamp_;
+  }
+
+ private:
+  static inline const std::optional<std::string> kNone;
+  std::optional<std::string> last_time_stamp_;
+  bool time_record_ = false;
+};
+
+// Calls `row(reading, time, last_time_stamp)` for each reading in order, with ExportTimes' times.
 template <typename Row>
 void ForEachExportRow(const std::vector<Reading>& readings, Row&& row) {
-  static const std::optional<std::string> kNone;
-  std::optional<std::string> last_time_stamp;
+  ExportTimes times;
   for (const Reading& reading : readings) {
-    if (reading.kind == RecordKind::kTime) {
-      last_time_stamp = IsoTime(reading.value_text);
-      row(reading, last_time_stamp, kNone);
-    } else {
-      row(reading, kNone, last_time_stamp);
-    }
+    times.Next(reading);
+    row(reading, times.Time(), times.LastTimeStamp());
   }
 }
 

@@ -88,7 +88,13 @@ PlotWindow::PlotWindow(const ShownRecords& shown, FileDialogs& dialogs, MessageB
   setObjectName(QStringLiteral("PlotWindow"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Readings of %1").arg(QString::fromStdString(path_)));
-  chart_ = new ReadingsChart(BuildChartData(ToReadings(shown.records, shown.encoding)));
+  ChartDataBuilder builder;
+  Reading reading;
+  for (size_t i = 0; i < shown.records.size(); ++i) {
+    ToReading(shown.records[i], static_cast<int32_t>(i + 1), shown.encoding, reading);
+    builder.Add(reading);
+  }
+  chart_ = new ReadingsChart(builder.Finish());
   view_ = new ReadingsChartView(chart_, this);
   view_->setObjectName(QStringLiteral("ChartView"));
 

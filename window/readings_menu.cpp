@@ -66,9 +66,16 @@ void ReadingsMenu::ExportForSpreadsheet() {
   const std::string path =
       dialogs_->SaveCsv(std::filesystem::path(shown.path).replace_extension(".csv").string());
   if (path.empty()) return;
-  const std::vector<Reading> readings = ToReadings(shown.records, shown.encoding);
-  const std::string problem =
-      WriteExportFile(path, [&](std::ostream& out) { WriteCsv(out, readings); });
+  const std::string problem = WriteExportFile(path, [&](std::ostream& out) {
+    CsvWriter csv(out);
+    csv.WriteHeader();
+    Reading reading;
+    for (size_t i = 0; i < shown.records.size(); ++i) {
+      ToReading(shown.records[i], static_cast<int32_t>(i + 1), shown.encoding, reading);
+      csv.Add(reading);
+    }
+    csv.Finish();
+  });
   if (!problem.empty()) messages_.Inform(problem);
 }
 
