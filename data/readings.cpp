@@ -46,7 +46,11 @@ void ToReading(const StoredRecord& record, int32_t number, TextEncoding encoding
   if (reading.kind == RecordKind::kReading) {
     while (!unit.empty() && unit.back() == ' ') unit.remove_suffix(1);
   }
-  reading.unit = ToUtf8(unit, encoding);
+  if (IsAscii(unit)) {
+    reading.unit.assign(unit);
+  } else {
+    reading.unit = ToUtf8(unit, encoding);
+  }
 }
 
 std::vector<Reading> ToReadings(const std::vector<StoredRecord>& records, TextEncoding encoding) {

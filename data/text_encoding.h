@@ -9,6 +9,14 @@ namespace rx {
 // Tables written on Windows are in code page 1252; a table saved on Linux is often UTF-8.
 enum class TextEncoding { kCp1252, kUtf8 };
 
+// True when every byte of `bytes` is below 0x80: the same text in either encoding and in UTF-8.
+inline bool IsAscii(std::string_view bytes) {
+  for (const char c : bytes) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 // True when `bytes` is well-formed UTF-8 (no overlong forms, surrogates or code points past
 // U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);

@@ -35,7 +35,7 @@ void AppendValue(std::string& out, const std::optional<double>& value) {
 // always is) gets U+FFFD for each byte that starts no character, so that the line stays valid.
 void AppendString(std::string& out, std::string_view text) {
   std::string valid;
-  if (!IsValidUtf8(text)) {
+  if (!IsAscii(text) && !IsValidUtf8(text)) {
     valid = ToUtf8(text, TextEncoding::kUtf8);
     text = valid;
   }
