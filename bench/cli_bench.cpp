@@ -94,6 +94,8 @@ int main(int argc, char** argv) {
       {"export (CSV)", {"export", data, "--output", (dir / "out.csv").string()}},
       {"export --format json",
        {"export", data, "--format", "json", "--output", (dir / "out.jsonl").string()}},
+      {"export --format xlsx",
+       {"export", data, "--format", "xlsx", "--output", (dir / "out.xlsx").string()}},
       {"show (to a file)", {"show", data}},
       {"plot --output x.svg", {"plot", data, "--output", (dir / "x.svg").string()}},
       {"plot --output x.png", {"plot", data, "--output", (dir / "x.png").string()}},

@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
 
@@ -7,6 +8,7 @@
 #include "cli/exit_codes.h"
 #include "export/csv_export.h"
 #include "export/json_lines_export.h"
+#include "export/xlsx_export.h"
 
 namespace rx::cli {
 namespace {
@@ -38,10 +40,14 @@ bool SameFile(const std::string& a, const std::string& b) {
 void AddExportCommand(CLI::App& app, int& exit_code) {
   auto arguments = std::make_shared<ExportArguments>();
   CLI::App* command = app.add_subcommand(
-      "export", "Writes every record of a data file as CSV or JSON Lines, one record a row.");
+      "export",
+      "Writes every record of a data file as CSV, JSON Lines or an Excel workbook, one record a "
+      "row.");
   command->add_option("FILE", arguments->file, "the data file")->required()->type_name("");
-  command->add_option("--format", arguments->format, "csv (the default) or json (JSON Lines)")
-      ->check(CLI::IsMember({"csv", "json"}))
+  command
+      ->add_option("--format", arguments->format,
+                   "csv (the default), json (JSON Lines) or xlsx (an Excel workbook, to --output)")
+      ->check(CLI::IsMember({"csv", "json", "xlsx"}))
       ->type_name("FORMAT");
   CLI::Option* delimiter =
       command
@@ -55,6 +61,10 @@ void AddExportCommand(CLI::App& app, int& exit_code) {
     if (arguments->format != "csv" && delimiter->count() > 0) {
       throw CLI::ValidationError("--delimiter", "applies to --format csv only");
     }
+    if (arguments->format == "xlsx" && arguments->output.empty()) {
+      throw CLI::ValidationError("--format xlsx",
+                                 "needs --output FILE: a workbook is binary, not for a terminal");
+    }
     if (!arguments->output.empty() && SameFile(arguments->output, arguments->file)) {
       throw CLI::ValidationError("--output",
                                  arguments->output + " is the data file being exported");
@@ -65,6 +75,12 @@ void AddExportCommand(CLI::App& app, int& exit_code) {
       return;
     }
     const std::vector<Reading> readings = ToReadings(contents->records, contents->encoding);
+    if (arguments->format == "xlsx") {
+      const std::string problem = WriteXlsxFile(arguments->output, readings);
+      if (!problem.empty()) std::cerr << "rx7731-cli: " << problem << "\n";
+      exit_code = problem.empty() ? kExitOk : kExitFailure;
+      return;
+    }
     const bool written = WriteOutputOrReport(arguments->output, [&](std::ostream& out) {
       if (arguments->format == "json") {
         WriteJsonLines(out, readings);

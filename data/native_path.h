@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace rx {
@@ -15,6 +16,11 @@ std::FILE* OpenNativeFile(const std::string& path, const char* mode);
 
 // The same path for std::filesystem.
 std::filesystem::path NativePath(const std::string& path);
+
+// The name of an existing file for a library that opens files by a narrow name, which Windows
+// takes in its code page: the name itself where the code page has all its characters, else its
+// short 8.3 form; none when neither will do. Elsewhere the path unchanged.
+std::optional<std::string> NarrowFileName(const std::string& path);
 
 #ifdef _WIN32
 // The path in UTF-16 for the wide-character API. Text that is not UTF-8 is taken in the
