@@ -7,7 +7,7 @@ DEB_PACKAGES = cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgtes
   libcli11-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev nlohmann-json3-dev \
   libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick fonts-liberation2 clang libclang-rt-14-dev \
   librsvg2-bin help2man dpkg-dev fakeroot desktop-file-utils appstream lintian man-db util-linux \
-  python3 ccache
+  python3 ccache libxlsxwriter-dev python3-openpyxl libreoffice-calc-nogui locales
 
 # A compiler cache where one is installed: a build of sources it has compiled before, in this
 # clone or another, takes seconds.
@@ -17,9 +17,10 @@ export CMAKE_CXX_COMPILER_LAUNCHER ?= ccache
 export CCACHE_BASEDIR ?= $(CURDIR)
 endif
 
-# The Windows cross-build: MinGW-w64, Wine to run its tests, GoogleTest's sources to build with it.
+# The Windows cross-build: MinGW-w64, Wine to run its tests, GoogleTest's sources to build with it,
+# zlib for the libxlsxwriter built from ../shared/libxlsxwriter.
 WINDOWS_DEB_PACKAGES = cmake make g++-mingw-w64-x86-64-posix wine64 googletest qt6-base-dev \
-  qt6-base-dev-tools librsvg2-bin imagemagick fonts-liberation2 xclip
+  qt6-base-dev-tools librsvg2-bin imagemagick fonts-liberation2 xclip libz-mingw-w64-dev
 
 .PHONY: deps deps-windows build test check-windows package-windows sanitize demo bench fuzz package \
   clean

@@ -1,4 +1,5 @@
 #include <filesystem>
+#include <iostream>
 #include <memory>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "export/csv_export.h"
 #include "export/export_readings.h"
 #include "export/json_lines_export.h"
+#include "export/xlsx_export.h"
 
 namespace rx::cli {
 namespace {
@@ -29,6 +31,28 @@ CLI::Validator DelimiterValidator() {
       "");
 }
 
+// Writes every reading of `reader` as a workbook at `path`. The workbook is made beside it and
+// named only when whole, so a file that turns out not to be a data file part-way through leaves
+// nothing under that name. Returns false after printing what failed.
+bool WriteWorkbookOrReport(DataFileReader& reader, const std::string& path) {
+  std::string problem;
+  try {
+    XlsxWriter workbook(path);
+    workbook.WriteHeader();
+    ExportTimes times;
+    Reading reading;
+    while (reader.Next(reading)) {
+      times.Next(reading);
+      workbook.AddRow(reading, times.Time(), times.LastTimeStamp());
+    }
+    problem = workbook.Finish();
+  } catch (const DataFileError& e) {
+    problem = e.what();
+  }
+  if (!problem.empty()) std::cerr << "rx7731-cli: " << problem << "\n";
+  return problem.empty();
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code ec;
   return std::filesystem::equivalent(a, b, ec);
@@ -39,10 +63,14 @@ bool SameFile(const std::string& a, const std::string& b) {
 void AddExportCommand(CLI::App& app, int& exit_code) {
   auto arguments = std::make_shared<ExportArguments>();
   CLI::App* command = app.add_subcommand(
-      "export", "Writes every record of a data file as CSV or JSON Lines, one record a row.");
+      "export",
+      "Writes every record of a data file as CSV, JSON Lines or an Excel workbook, one record a "
+      "row.");
   command->add_option("FILE", arguments->file, "the data file")->required()->type_name("");
-  command->add_option("--format", arguments->format, "csv (the default) or json (JSON Lines)")
-      ->check(CLI::IsMember({"csv", "json"}))
+  command
+      ->add_option("--format", arguments->format,
+                   "csv (the default), json (JSON Lines) or xlsx (an Excel workbook, to --output)")
+      ->check(CLI::IsMember({"csv", "json", "xlsx"}))
       ->type_name("FORMAT");
   CLI::Option* delimiter =
       command
@@ -56,6 +84,10 @@ void AddExportCommand(CLI::App& app, int& exit_code) {
     if (arguments->format != "csv" && delimiter->count() > 0) {
       throw CLI::ValidationError("--delimiter", "applies to --format csv only");
     }
+    if (arguments->format == "xlsx" && arguments->output.empty()) {
+      throw CLI::ValidationError("--format xlsx",
+                                 "needs --output FILE: a workbook is binary, not for a terminal");
+    }
     if (!arguments->output.empty() && SameFile(arguments->output, arguments->file)) {
       throw CLI::ValidationError("--output",
                                  arguments->output + " is the data file being exported");
@@ -63,6 +95,10 @@ void AddExportCommand(CLI::App& app, int& exit_code) {
     const std::unique_ptr<DataFileReader> reader = OpenDataFileOrReport(arguments->file);
     if (!reader) {
       exit_code = kExitFailure;
+      return;
+    }
+    if (arguments->format == "xlsx") {
+      exit_code = WriteWorkbookOrReport(*reader, arguments->output) ? kExitOk : kExitFailure;
       return;
     }
     const bool written = WriteOutputOrReport(arguments->output, [&](std::ostream& out) {

@@ -47,6 +47,34 @@ std::error_code RenameOver(const std::string& from, const std::string& to) {
   return std::error_code(static_cast<int>(::GetLastError()), std::system_category());
 }
 
+namespace {
+
+// `wide` in the system's code page, or none when that lacks one of its characters.
+std::optional<std::string> InCodePage(const std::wstring& wide) {
+  if (wide.empty()) return std::nullopt;
+  const int size = static_cast<int>(wide.size());
+  BOOL lacking = FALSE;
+  const int length = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, nullptr,
+                                           0, nullptr, &lacking);
+  if (length <= 0 || lacking) return std::nullopt;
+  std::string narrow(static_cast<size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, narrow.data(), length,
+                        nullptr, &lacking);
+  return narrow;
+}
+
+}  // namespace
+
+std::optional<std::string> NarrowFileName(const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  if (std::optional<std::string> narrow = InCodePage(wide)) return narrow;
+  const DWORD length = ::GetShortPathNameW(wide.c_str(), nullptr, 0);
+  if (length == 0) return std::nullopt;
+  std::wstring short_name(length, L'\0');
+  short_name.resize(::GetShortPathNameW(wide.c_str(), short_name.data(), length));
+  return InCodePage(short_name);
+}
+
 #else
 
 std::FILE* OpenNativeFile(const std::string& path, const char* mode) {
@@ -59,6 +87,8 @@ std::error_code RenameOver(const std::string& from, const std::string& to) {
   if (std::rename(from.c_str(), to.c_str()) == 0) return {};
   return std::error_code(errno, std::generic_category());
 }
+
+std::optional<std::string> NarrowFileName(const std::string& path) { return path; }
 
 #endif
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -20,6 +21,11 @@ std::filesystem::path NativePath(const std::string& path);
 // Renames the file `from` to `to`, replacing a file of that name in one step. (On Windows a plain
 // rename fails when `to` exists.) Returns the system's reason when it cannot.
 std::error_code RenameOver(const std::string& from, const std::string& to);
+
+// The name of an existing file for a library that opens files by a narrow name, which Windows
+// takes in its code page: the name itself where the code page has all its characters, else its
+// short 8.3 form; none when neither will do. Elsewhere the path unchanged.
+std::optional<std::string> NarrowFileName(const std::string& path);
 
 #ifdef _WIN32
 // The path in UTF-16 for the wide-character API. Text that is not UTF-8 is taken in the

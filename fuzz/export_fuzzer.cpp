@@ -1,8 +1,11 @@
 // Exporting a data file of arbitrary bytes, as `rx7731-cli export` does: for every file that
 // reads, the CSV (with each delimiter) read back by a strict RFC 4180 parser and the JSON Lines
 // read back by a JSON parser hold one row per record, in valid UTF-8, with the number, kind,
-// channel, value, unit name and times that the records give. The expectations are worked out
-// here from the records and their readings, not by the writers.
+// channel, value, unit name and times that the records give; the workbook is written whole, with
+// libxlsxwriter reporting no error, and nothing is left beside it. The expectations are worked
+// out here from the records and their readings, not by the writers.
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <charconv>
@@ -11,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
@@ -22,6 +26,7 @@
 #include "data/readings.h"
 #include "export/csv_export.h"
 #include "export/json_lines_export.h"
+#include "export/xlsx_export.h"
 #include "fuzz/fuzz_check.h"
 
 namespace rx::fuzz {
@@ -367,6 +372,35 @@ std::vector<char> AllowedDelimiters() {
   return allowed;
 }
 
+// ---- Workbook ----
+
+// A cell holds 32,767 characters; a unit of control characters grows seven-fold when escaped.
+constexpr size_t kSurelyFits = 32767 / 7;
+
+void CheckWorkbook(const std::vector<Reading>& readings, const std::vector<ExpectedRow>& expected) {
+  static const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                            ("export_fuzzer-" + std::to_string(getpid()) + ".xlsx");
+  static const std::filesystem::path partial = path.string() + ".partial";
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  const std::string problem = WriteXlsxFile(path.string(), readings);
+  Require(!std::filesystem::exists(partial), "nothing is left beside the workbook");
+  const bool fits = std::all_of(expected.begin(), expected.end(), [](const ExpectedRow& row) {
+    return row.unit.size() <= kSurelyFits;
+  });
+  if (!fits &&
+      problem.find("is longer than the 32,767 characters a cell holds") != std::string::npos) {
+    Require(!std::filesystem::exists(path), "a workbook refused is not written");
+    return;
+  }
+  Require(problem.empty(), "the workbook is written", problem);
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  char magic[4] = {};
+  const size_t got = file ? std::fread(magic, 1, sizeof magic, file) : 0;
+  if (file) std::fclose(file);
+  Require(got == 4 && std::string_view(magic, 4) == "PK\x03\x04", "the workbook is a zip file");
+}
+
 }  // namespace
 }  // namespace rx::fuzz
 
@@ -396,5 +430,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   WriteJsonLines(json, readings);
   Require(json.good(), "the JSON Lines are written");
   CheckJsonLines(json.str(), expected);
+  CheckWorkbook(readings, expected);
   return 0;
 }

@@ -11,8 +11,8 @@ class FileDialogs {
   virtual ~FileDialogs() = default;
   // A data file to open, starting in `folder`.
   virtual std::string OpenDataFile(const std::string& folder) = 0;
-  // Where to save the readings as CSV, proposing `proposed`.
-  virtual std::string SaveCsv(const std::string& proposed) = 0;
+  // Where to save the readings as an Excel workbook (.xlsx) or CSV (.csv), proposing `proposed`.
+  virtual std::string SaveForSpreadsheet(const std::string& proposed) = 0;
   // Where to save a chart as PNG or SVG, proposing `proposed`.
   virtual std::string SaveImage(const std::string& proposed) = 0;
 };

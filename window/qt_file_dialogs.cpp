@@ -26,12 +26,13 @@ std::string QtFileDialogs::OpenDataFile(const std::string& folder) {
       .toStdString();
 }
 
-std::string QtFileDialogs::SaveCsv(const std::string& proposed) {
+std::string QtFileDialogs::SaveForSpreadsheet(const std::string& proposed) {
   QString filter;
   const QString path = QFileDialog::getSaveFileName(
       parent_, QStringLiteral("Export for Spreadsheet"), QString::fromStdString(proposed),
-      QStringLiteral("CSV files (*.csv);;All files (*)"), &filter);
-  return WithFilterSuffix(path, filter, {QStringLiteral("csv")}).toStdString();
+      QStringLiteral("Excel workbook (*.xlsx);;CSV (*.csv)"), &filter);
+  return WithFilterSuffix(path, filter, {QStringLiteral("xlsx"), QStringLiteral("csv")})
+      .toStdString();
 }
 
 std::string QtFileDialogs::SaveImage(const std::string& proposed) {

@@ -12,7 +12,7 @@ class QtFileDialogs : public FileDialogs {
   void SetParent(QWidget* parent) { parent_ = parent; }
 
   std::string OpenDataFile(const std::string& folder) override;
-  std::string SaveCsv(const std::string& proposed) override;
+  std::string SaveForSpreadsheet(const std::string& proposed) override;
   std::string SaveImage(const std::string& proposed) override;
 
  private:

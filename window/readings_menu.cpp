@@ -2,11 +2,13 @@
 
 #include <QAbstractScrollArea>
 #include <QShortcut>
+#include <cctype>
 #include <filesystem>
 
 #include "data/readings.h"
 #include "export/csv_export.h"
 #include "export/export_file.h"
+#include "export/xlsx_export.h"
 #include "window/plot_window.h"
 
 namespace rx {
@@ -15,6 +17,12 @@ namespace {
 // The folder that holds `path`, the folder a dialog starts in.
 std::string FolderOf(const std::string& path) {
   return std::filesystem::path(path).parent_path().string();
+}
+
+bool IsWorkbookName(const std::string& path) {
+  std::string extension = std::filesystem::path(path).extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".xlsx";
 }
 
 }  // namespace
@@ -63,19 +71,23 @@ void ReadingsMenu::PlotReadings() {
 void ReadingsMenu::ExportForSpreadsheet() {
   const ShownRecords& shown = commands_.Shown();
   if (shown.records.empty()) return;
-  const std::string path =
-      dialogs_->SaveCsv(std::filesystem::path(shown.path).replace_extension(".csv").string());
+  const std::string path = dialogs_->SaveForSpreadsheet(
+      std::filesystem::path(shown.path).replace_extension(".xlsx").string());
   if (path.empty()) return;
-  const std::string problem = WriteExportFile(path, [&](std::ostream& out) {
-    CsvWriter csv(out);
-    csv.WriteHeader();
-    Reading reading;
-    for (size_t i = 0; i < shown.records.size(); ++i) {
-      ToReading(shown.records[i], static_cast<int32_t>(i + 1), shown.encoding, reading);
-      csv.Add(reading);
-    }
-    csv.Finish();
-  });
+  // The name's extension says what to write; the dialog adds the chosen filter's to a bare name.
+  const std::string problem =
+      IsWorkbookName(path)
+          ? WriteXlsxFile(path, ToReadings(shown.records, shown.encoding))
+          : WriteExportFile(path, [&](std::ostream& out) {
+              CsvWriter csv(out);
+              csv.WriteHeader();
+              Reading reading;
+              for (size_t i = 0; i < shown.records.size(); ++i) {
+                ToReading(shown.records[i], static_cast<int32_t>(i + 1), shown.encoding, reading);
+                csv.Add(reading);
+              }
+              csv.Finish();
+            });
   if (!problem.empty()) messages_.Inform(problem);
 }
 

@@ -1,6 +1,6 @@
 // rx7731-cli as a user runs it: show and export of data files written by the program's own
-// writer, the CSV read back by Python's csv module and the JSON Lines by a JSON parser, usage
-// errors and failures with their exit codes.
+// writer, the CSV read back by Python's csv module, the JSON Lines by a JSON parser and the
+// workbook by openpyxl and LibreOffice, usage errors and failures with their exit codes.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -201,8 +201,96 @@ TEST_P(ExportedFile, ShowsAsTheGridShowsIt) {
   EXPECT_EQ(run.output, GetParam().table);
 }
 
+// The workbook as openpyxl reads it (tests/cli/read_xlsx.py).
+nlohmann::json ReadWorkbook(const TempDir& dir, const std::string& path) {
+  const Outcome python = RunProgram(dir, {RX_PYTHON, RX_READ_XLSX, path});
+  EXPECT_EQ(python.exit_code, 0) << python.output;
+  return nlohmann::json::parse(python.output, nullptr, false);
+}
+
+const std::string kDateTimeFormat = "yyyy-mm-dd hh:mm:ss";
+
+TEST_P(ExportedFile, ReadsBackFromTheWorkbookAsNumbersDateTimesAndTexts) {
+  const Outcome run =
+      RunCli(dir_, {"export", "in.dat", "--format", "xlsx", "--output", "out.xlsx"});
+  ASSERT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(run.output, "");
+  const nlohmann::json book = ReadWorkbook(dir_, dir_.File("out.xlsx"));
+  ASSERT_TRUE(book.is_object());
+  const std::vector<Row>& rows = GetParam().rows;
+  EXPECT_EQ(book["sheets"], nlohmann::json({"Readings"}));
+  EXPECT_EQ(book["freeze"], "A2");
+  EXPECT_EQ(book["filter"], "A1:G" + std::to_string(rows.size() + 1));
+  EXPECT_EQ(book["bold"], nlohmann::json(std::vector<bool>(kHeader.size(), true)));
+  ASSERT_EQ(book["rows"].size(), rows.size() + 1);
+  for (size_t c = 0; c < kHeader.size(); ++c) {
+    EXPECT_EQ(book["rows"][0][c][1], kHeader[c]);
+  }
+  std::vector<size_t> longest(kHeader.size());
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const Row& row = rows[i];
+    const nlohmann::json& cells = book["rows"][i + 1];
+    ASSERT_EQ(cells.size(), kHeader.size()) << cells;
+    for (size_t c = 0; c < kHeader.size(); ++c) {
+      const nlohmann::json& cell = cells[c];
+      const std::string what = kHeader[c] + " of row " + row[0] + ": " + cell.dump();
+      longest[c] = std::max(longest[c], row[c].size());
+      if (row[c].empty()) {
+        EXPECT_TRUE(cell.is_null()) << what;
+      } else if (c == 0 || c == 2 || c == 3) {
+        ASSERT_EQ(cell[0], "n") << what;
+        EXPECT_EQ(cell[1].get<double>(), std::stod(row[c])) << what;
+      } else if (c == 5 || c == 6) {
+        EXPECT_EQ(cell, nlohmann::json({"d", row[c], kDateTimeFormat})) << what;
+      } else {
+        EXPECT_EQ(cell, nlohmann::json({"s", row[c], "General"})) << what;
+      }
+    }
+  }
+  for (size_t c = 0; c < kHeader.size(); ++c) {
+    EXPECT_GE(book["widths"][c].get<double>(), std::max(longest[c], kHeader[c].size()))
+        << kHeader[c];
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Files, ExportedFile, testing::ValuesIn(FileCases()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// LibreOffice, converting each workbook to CSV, reads the values the CSV export writes: the same
+// numbers and texts, and the times as date-times.
+TEST(Workbook, LibreOfficeReadsTheValuesOfTheCsvExport) {
+  TempDir dir;
+  std::vector<std::string> convert = {RX_SOFFICE,
+                                      "-env:UserInstallation=file://" + dir.File("profile"),
+                                      "--headless",
+                                      "--convert-to",
+                                      "csv:Text - txt - csv (StarCalc):44,34,76",
+                                      "--outdir",
+                                      dir.File("lo")};
+  for (const FileCase& c : FileCases()) {
+    const std::string name = c.name;
+    WriteDataFile(dir.File(name + ".dat"), c.records);
+    for (const char* format : {"csv", "xlsx"}) {
+      const Outcome run = RunCli(
+          dir, {"export", name + ".dat", "--format", format, "--output", name + "." + format});
+      ASSERT_EQ(run.exit_code, 0) << run.output;
+    }
+    convert.push_back(dir.File(name + ".xlsx"));
+  }
+  const Outcome soffice = RunProgram(dir, convert);
+  ASSERT_EQ(soffice.exit_code, 0) << soffice.output;
+  for (const FileCase& c : FileCases()) {
+    const std::string name = c.name;
+    std::vector<Row> expected = ParseCsv(dir, dir.File(name + ".csv"), ",");
+    for (Row& row : expected) {
+      for (const size_t column : {size_t{5}, size_t{6}}) {
+        const size_t t = row[column].find('T');
+        if (t != std::string::npos) row[column][t] = ' ';
+      }
+    }
+    EXPECT_EQ(ParseCsv(dir, dir.File("lo/" + name + ".csv"), ","), expected) << name;
+  }
+}
 
 struct ExitCase {
   std::vector<std::string> args;
@@ -228,6 +316,7 @@ TEST(Cli, ReportsWhatWasWrongWithTheExitCode) {
       {{"export", "in.dat", "--format", "json", "--delimiter", ";"},
        2,
        {"--delimiter", "csv only", "Usage: ", "export"}},
+      {{"export", "in.dat", "--format", "xlsx"}, 2, {"--format xlsx", "needs --output", "Usage: "}},
       {{"export", "in.dat", "--output", "./in.dat"},
        2,
        {"is the data file being exported", "Usage: "}},
@@ -249,6 +338,9 @@ TEST(Cli, ReportsWhatWasWrongWithTheExitCode) {
       {{"export", "in.dat", "--output", "/dev/full"},
        1,
        {"Cannot write /dev/full: No space left on device"}},
+      {{"export", "in.dat", "--format", "xlsx", "--output", "no/such/folder/out.xlsx"},
+       1,
+       {"Cannot create no/such/folder/out.xlsx: No such file or directory"}},
   };
   for (const ExitCase& c : cases) {
     const Outcome run = RunCli(dir, c.args);

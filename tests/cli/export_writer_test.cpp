@@ -1,17 +1,21 @@
 // The export writers on texts that a data file cannot carry but a Reading can (quotes, line
-// ends), read back by Python's csv module and by a JSON parser.
+// ends), read back by Python's csv module, by a JSON parser and by openpyxl.
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "e2e/child_process.h"
 #include "export/csv_export.h"
 #include "export/export_columns.h"
 #include "export/json_lines_export.h"
+#include "export/xlsx_export.h"
 #include "support/fakes.h"
 
 namespace rx {
@@ -130,6 +134,63 @@ TEST(JsonLinesWriter, AnyUnitTextReadsBackAndEachRecordIsOneLine) {
   }
   EXPECT_FALSE(std::getline(lines, line)) << line;
   EXPECT_NE(out.str().find("\\u0000"), std::string::npos);
+}
+
+// Texts that XML cannot carry or that a reader takes for markup or for Excel's _xHHHH_ escape
+// read back by openpyxl (with its own unescape) as they are; bytes that are not UTF-8 as U+FFFD.
+// A second workbook, written a second later, has the same bytes.
+TEST(XlsxWriter, AnyUnitTextReadsBackThroughOpenpyxl) {
+  std::vector<std::string> units = kOddUnits;
+  const std::vector<std::pair<std::string, std::string>> more = {
+      {"<b>&amp;</b>", "<b>&amp;</b>"},
+      {"_x0041_", "_x0041_"},
+      {"a_X00e9_b_x12", "a_X00e9_b_x12"},
+      {"\xEF\xBF\xBE\xEF\xBF\xBF", "\xEF\xBF\xBE\xEF\xBF\xBF"},  // U+FFFE and U+FFFF, not in XML
+      {"\xF0\x9F\x98\x80\x1F", "\xF0\x9F\x98\x80\x1F"},
+      {"\xFF\xC3", "\xEF\xBF\xBD\xEF\xBF\xBD"},
+  };
+  for (const auto& [unit, _] : more) units.push_back(unit);
+  test::TempDir dir;
+  ASSERT_EQ(WriteXlsxFile(dir.File("out.xlsx"), ReadingsWithUnits(units)), "");
+  test::ChildProcess python({RX_PYTHON, RX_READ_XLSX, dir.File("out.xlsx")},
+                            dir.File("python.log"));
+  ASSERT_TRUE(python.WaitFor(std::chrono::seconds(20)));
+  ASSERT_EQ(python.ExitCode(), 0) << python.Output();
+  const auto rows = nlohmann::json::parse(python.Output())["rows"];
+  ASSERT_EQ(rows.size(), units.size() + 1);
+  for (size_t i = 0; i < units.size(); ++i) {
+    const std::string expected =
+        i < kOddUnits.size() ? units[i] : more[i - kOddUnits.size()].second;
+    EXPECT_EQ(rows[i + 1][4][1], expected) << "unit \"" << units[i] << "\"";
+    EXPECT_EQ(rows[i + 1][3][1], -0.5);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  ASSERT_EQ(WriteXlsxFile(dir.File("again.xlsx"), ReadingsWithUnits(units)), "");
+  EXPECT_TRUE(test::ReadBytes(dir.File("again.xlsx")) == test::ReadBytes(dir.File("out.xlsx")));
+}
+
+// The window runs in the user's locale, where the decimal mark may be a comma; the workbook's
+// numbers keep their point, and the program its locale.
+TEST(XlsxWriter, NumbersKeepTheirPointUnderACommaLocale) {
+  test::TempDir dir;
+  test::ChildProcess localedef(
+      {"/usr/bin/localedef", "-i", "de_DE", "-f", "UTF-8", dir.File("de_DE.UTF-8")},
+      dir.File("localedef.log"));
+  ASSERT_TRUE(localedef.WaitFor(std::chrono::seconds(60)));
+  ASSERT_EQ(localedef.ExitCode(), 0) << localedef.Output();
+  setenv("LOCPATH", dir.Path().c_str(), 1);
+  ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+  const std::string problem = WriteXlsxFile(dir.File("out.xlsx"), ReadingsWithUnits({"V"}));
+  const std::string after = std::setlocale(LC_NUMERIC, nullptr);
+  std::setlocale(LC_NUMERIC, "C");
+  unsetenv("LOCPATH");
+  ASSERT_EQ(problem, "");
+  EXPECT_EQ(after, "de_DE.UTF-8");
+  test::ChildProcess python({RX_PYTHON, RX_READ_XLSX, dir.File("out.xlsx")},
+                            dir.File("python.log"));
+  ASSERT_TRUE(python.WaitFor(std::chrono::seconds(20)));
+  ASSERT_EQ(python.ExitCode(), 0) << python.Output();
+  EXPECT_EQ(nlohmann::json::parse(python.Output())["rows"][1][3][1], -0.5);
 }
 
 }  // namespace

@@ -7,8 +7,11 @@
 #include <QTest>
 #include <QValueAxis>
 #include <QWheelEvent>
+#include <filesystem>
 
 #include "chart/readings_chart.h"
+#include "data/readings.h"
+#include "export/xlsx_export.h"
 #include "form_fixture.h"
 #include "window/plot_window.h"
 
@@ -32,8 +35,8 @@ class ScriptedDialogs : public FileDialogs {
     asked.push_back("open " + folder);
     return answer;
   }
-  std::string SaveCsv(const std::string& proposed) override {
-    asked.push_back("csv " + proposed);
+  std::string SaveForSpreadsheet(const std::string& proposed) override {
+    asked.push_back("spreadsheet " + proposed);
     return answer;
   }
   std::string SaveImage(const std::string& proposed) override {
@@ -135,7 +138,7 @@ TEST_F(GridMenu, ExportWritesTheGridsReadingsAsCsvBesideTheDataFile) {
   const std::string csv = dir.File("readings.csv");
   dialogs.answer = csv;
   Menu().ExportForSpreadsheet();
-  EXPECT_EQ(dialogs.asked, std::vector<std::string>{"csv " + dir.File("261208.csv")});
+  EXPECT_EQ(dialogs.asked, std::vector<std::string>{"spreadsheet " + dir.File("261208.xlsx")});
   EXPECT_EQ(test::ReadBytes(csv),
             "number,kind,channel,value,unit,time,last_time_stamp\r\n"
             "1,\"time\",0,,\"Time\",\"2023-12-07T09:30:15\",\"\"\r\n"
@@ -147,6 +150,35 @@ TEST_F(GridMenu, ExportWritesTheGridsReadingsAsCsvBesideTheDataFile) {
   ASSERT_EQ(boxes.shown.size(), 2u);
   EXPECT_EQ(boxes.shown[1].prompt,
             "Cannot create " + dialogs.answer + ": No such file or directory");
+}
+
+// rx7731-cli export --format xlsx reads the data file back and writes its readings with
+// WriteXlsxFile; the window's Export, on the grid's records, gives the same bytes. A workbook
+// that cannot take its name is reported, and nothing of it is left beside the name.
+TEST_F(GridMenu, ExportWritesTheWorkbookThatTheCommandLineWrites) {
+  Open();
+  Download(Frame("40231207093015") + kChannelFrame + Frame("10070300001234"));
+  Click(1);
+  const std::string workbook = dir.File("readings.xlsx");
+  dialogs.answer = workbook;
+  Menu().ExportForSpreadsheet();
+  EXPECT_EQ(dialogs.asked, std::vector<std::string>{"spreadsheet " + dir.File("261208.xlsx")});
+  ASSERT_EQ(boxes.shown.size(), 1u);  // the end of the download
+  const DataFileContents contents = ReadWholeDataFile(form->df());
+  const std::string cli = dir.File("cli.xlsx");
+  ASSERT_EQ(WriteXlsxFile(cli, ToReadings(contents.records, contents.encoding)), "");
+  EXPECT_EQ(test::ReadBytes(workbook).substr(0, 2), "PK");
+  EXPECT_TRUE(test::ReadBytes(workbook) == test::ReadBytes(cli));
+
+  dialogs.answer = dir.File("taken.xlsx");
+  std::filesystem::create_directory(dialogs.answer);
+  Menu().ExportForSpreadsheet();
+  ASSERT_EQ(boxes.shown.size(), 2u);
+  EXPECT_EQ(boxes.shown[1].prompt.rfind("Cannot write " + dialogs.answer + ": ", 0), 0u)
+      << boxes.shown[1].prompt;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
+  }
 }
 
 TEST_F(GridMenu, PlotShowsTheGridsReadingsWithAGapForAReadingWithoutDigits) {
