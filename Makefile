@@ -136,8 +136,10 @@ bench: build
 	$(BUILD)/bin/cli_bench
 
 # A download from the simulated meter in the real window; on a machine without a display it runs
-# on Xvfb by itself and saves a screenshot.
-demo: build
+# on Xvfb by itself and saves a screenshot. It builds only what it runs (RX7731 with unit2.dat
+# beside it, and meter-sim), not the tests.
+demo: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target RX7731 meter-sim
 	tools/demo.sh $(BUILD)
 
 clean:
