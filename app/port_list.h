@@ -2,19 +2,14 @@
 
 #include <string>
 
+#include "download/port_device.h"
+
 namespace rx {
 
 inline constexpr int kPortListEntries = 256;
 
 // "Comm. 1" for port 1: the port list entry of a port number.
 std::string PortItemText(int port);
-
-// What the system knows of a serial device beyond its path; empty texts where it knows nothing.
-struct SerialDeviceFacts {
-  bool listed = false;       // among the serial ports the system lists now
-  std::string description;   // "FT232R USB UART"
-  std::string manufacturer;  // "FTDI"
-};
 
 // The tooltip of the port list: which device port number `port` opens on this computer, whether
 // that device is present now, and what `facts` tell of it.

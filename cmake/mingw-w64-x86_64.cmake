@@ -22,14 +22,12 @@ if(NOT RX_QT_WINDOWS)
   set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 endif()
 
-# Test programs (and GoogleTest's listing of their tests) run through Wine, in a prefix of the
-# build's own, quietly, without offering to install Mono or Gecko.
+# Test programs (and GoogleTest's listing of their tests) run under Wine 10 from the Debian 13
+# root (tools/wine10-root.sh makes it; tools/wine10-run.sh enters it), in a prefix of the build's
+# own, quietly, without offering to install Mono or Gecko.
 if(NOT DEFINED CMAKE_CROSSCOMPILING_EMULATOR)
-  find_program(RX_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_DEFAULT_PATH)
-  find_program(RX_WINE NAMES wine64 wine)
-  if(RX_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR
-      /usr/bin/env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all
-      WINEDLLOVERRIDES=mscoree,mshtml= ${RX_WINE})
-  endif()
+  get_filename_component(RX_WINE10_RUN ${CMAKE_CURRENT_LIST_DIR}/../tools/wine10-run.sh ABSOLUTE)
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+    /usr/bin/env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all
+    WINEDLLOVERRIDES=mscoree,mshtml= ${RX_WINE10_RUN} wine64)
 endif()

@@ -1,6 +1,8 @@
 #include "download/port_device.h"
 
 #include <filesystem>
+#include <map>
+#include <string_view>
 #include <system_error>
 
 #ifndef _WIN32
@@ -78,6 +80,19 @@ std::string PermissionHint(const std::string& device, const std::string& reason)
 #endif
 }
 
+// n for a name that is `prefix` and then a number n of one to four digits ("COM3"), else 0.
+int NumberAfter(std::string_view prefix, std::string_view name) {
+  if (!name.starts_with(prefix) || name.size() <= prefix.size()) return 0;
+  const std::string_view digits = name.substr(prefix.size());
+  if (digits.size() > 4 || digits[0] == '0') return 0;
+  int number = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return 0;
+    number = number * 10 + (c - '0');
+  }
+  return number;
+}
+
 }  // namespace
 
 std::string PortDevice(const std::string& program_folder, int port) {
@@ -103,6 +118,66 @@ std::string PortDevice(const std::string& program_folder, int port) {
   }
   return "";
 #endif
+}
+
+SerialDeviceFacts FactsOf(const std::string& device, const std::vector<ListedPort>& listed) {
+  if (device.empty()) return {};
+#ifdef _WIN32
+  const std::string& wanted = device;
+#else
+  // The system lists devices, not the links to them.
+  std::error_code ec;
+  const fs::path real = fs::canonical(device, ec);
+  const std::string wanted = ec ? device : real.string();
+#endif
+  for (const ListedPort& port : listed) {
+    if (port.location == wanted || port.name == wanted) {
+      return {true, port.description, port.manufacturer};
+    }
+  }
+  return {};
+}
+
+std::string PresentPorts(const std::string& program_folder, const std::vector<ListedPort>& listed) {
+  std::map<int, std::string> present;  // port number: what is said of it
+#ifdef _WIN32
+  (void)program_folder;
+  for (const ListedPort& port : listed) {
+    if (const int number = NumberAfter("COM", port.name); number > 0) {
+      present.emplace(number, port.description);
+    }
+  }
+#else
+  std::vector<int> numbers;
+  for (int port = 1; port <= 96; ++port) numbers.push_back(port);
+  // Links may give numbers beyond the devices' own.
+  std::error_code ec;
+  for (const fs::directory_entry& entry :
+       fs::directory_iterator(fs::path(program_folder) / "ports", ec)) {
+    const int number = NumberAfter("com", entry.path().filename().string());
+    if (number > 0) numbers.push_back(number);
+  }
+  for (const int port : numbers) {
+    const std::string device = PortDevice(program_folder, port);
+    if (device.empty() || present.contains(port)) continue;
+    const SerialDeviceFacts facts = FactsOf(device, listed);
+    const fs::path real = fs::canonical(device, ec);
+    const bool linked = device == PortLink(program_folder, port).string();
+    if (!facts.listed && !(linked && !ec)) continue;
+    std::string said = ec ? device : real.string();
+    if (!facts.description.empty()) said += ", " + facts.description;
+    present.emplace(port, said);
+  }
+#endif
+  std::string text = "Serial ports on this computer: ";
+  if (present.empty()) return text + "none";
+  bool first = true;
+  for (const auto& [port, said] : present) {
+    text += (first ? "Comm. " : ", Comm. ") + std::to_string(port);
+    if (!said.empty()) text += " (" + said + ")";
+    first = false;
+  }
+  return text;
 }
 
 std::string PortOpenFailure(const std::string& program_folder, int port, const std::string& device,

@@ -8,15 +8,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSerialPortInfo>
 #include <QTimer>
 #include <climits>
 #include <cmath>
-#include <filesystem>
-#include <system_error>
 
 #include "app/port_list.h"
 #include "download/port_device.h"
+#include "download/qt/qt_serial_control.h"
 #include "window/flat_button.h"
 #include "window/flex_grid_view.h"
 #include "window/indicator_shape.h"
@@ -74,25 +72,6 @@ struct LabelLook {
   int64_t background = -1;  // 0x00BBGGRR, -1 for the default
   int64_t text = -1;
 };
-
-// What the system's list of serial ports tells of `device`.
-SerialDeviceFacts FactsOf(const std::string& device) {
-  if (device.empty()) return {};
-#ifdef _WIN32
-  const QString wanted = QString::fromStdString(device);
-#else
-  std::error_code ec;
-  const std::filesystem::path real = std::filesystem::canonical(device, ec);
-  if (ec) return {};
-  const QString wanted = QString::fromStdString(real.string());
-#endif
-  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-    if (info.systemLocation() == wanted || info.portName() == wanted) {
-      return {true, info.description().toStdString(), info.manufacturer().toStdString()};
-    }
-  }
-  return {};
-}
 
 }  // namespace
 
@@ -280,7 +259,8 @@ void Form2::UpdatePortToolTip(bool ask_system) {
   // The system's list of serial ports takes tens of milliseconds to read, too long for every
   // keystroke in the port list and for start-up: it is read when the tooltip is shown.
   const SerialDeviceFacts facts =
-      ask_system ? FactsOf(PortDevice(program_.folder, port)) : SerialDeviceFacts{};
+      ask_system ? FactsOf(PortDevice(program_.folder, port), ListedSerialPorts())
+                 : SerialDeviceFacts{};
   combo1_->setToolTip(QString::fromStdString(PortToolTip(program_.folder, port, facts)));
 }
 

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QScopedValueRollback>
+#include <QSerialPortInfo>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -94,7 +95,21 @@ bool HasNoModemLines(const QSerialPort& port) {
 #endif
 }
 
+// A port number that opens no port, with the ports that the user could choose instead.
+SerialError NotOpened(const std::string& failure, const std::string& program_folder) {
+  return SerialError(failure + "\r\n" + PresentPorts(program_folder, ListedSerialPorts()));
+}
+
 }  // namespace
+
+std::vector<ListedPort> ListedSerialPorts() {
+  std::vector<ListedPort> ports;
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+    ports.push_back({info.portName().toStdString(), info.systemLocation().toStdString(),
+                     info.description().toStdString(), info.manufacturer().toStdString()});
+  }
+  return ports;
+}
 
 QtSerialControl::QtSerialControl(std::string program_folder, QObject* parent)
     : QObject(parent), program_folder_(std::move(program_folder)), wake_bytes_(kWakeBytes) {
@@ -126,7 +141,9 @@ void QtSerialControl::SetPortOpen(bool open) {
 void QtSerialControl::Open() {
   if (port_.isOpen()) throw SerialError(Name() + " is already open");
   const std::string device = device_.empty() ? PortDevice(program_folder_, comm_port_) : device_;
-  if (device.empty()) throw SerialError(PortOpenFailure(program_folder_, comm_port_, "", ""));
+  if (device.empty()) {
+    throw NotOpened(PortOpenFailure(program_folder_, comm_port_, "", ""), program_folder_);
+  }
 
   QScopedValueRollback<bool> own_calls(opening_, true);
   const QString location = SystemLocation(device);
@@ -139,8 +156,8 @@ void QtSerialControl::Open() {
       throw SerialError(PortInUseFailure(device_.empty() ? comm_port_ : 0, device,
                                          FindPortLockHolder(location.toStdString())));
     }
-    throw SerialError(device_.empty() ? PortOpenFailure(program_folder_, comm_port_, device, reason)
-                                      : DeviceOpenFailure(device, reason));
+    if (!device_.empty()) throw SerialError(DeviceOpenFailure(device, reason));
+    throw NotOpened(PortOpenFailure(program_folder_, comm_port_, device, reason), program_folder_);
   }
   auto modem_line = [&](bool done) {
     if (done || HasNoModemLines(port_)) return;

@@ -5,10 +5,16 @@
 #include <QTimer>
 #include <deque>
 #include <string>
+#include <vector>
 
+#include "download/port_device.h"
 #include "download/serial_control.h"
 
 namespace rx {
+
+// The serial ports the system lists now (QSerialPortInfo), with what it tells of them. Reading
+// the list takes tens of milliseconds.
+std::vector<ListedPort> ListedSerialPorts();
 
 // The serial control on a real port, through QSerialPort. Port numbers map to devices as
 // PortDevice says; events arrive on the thread that owns this object, one at a time: an event
@@ -17,12 +23,14 @@ namespace rx {
 // Receive only: the port is opened for reading, without flow control, with DTR asserted (many
 // meter cables draw their power from it) and RTS deasserted. A device that has no modem lines,
 // such as a pseudo-terminal, is used without them. A device that fails while open (unplugged)
-// is closed and raises kComEventPortLost.
+// is closed and raises kComEventPortLost. A port that cannot be opened is reported with the
+// ports there are to choose from (PresentPorts).
 //
 // While bytes stream in, the event loop wakes when the bytes waiting complete a pair of frames
 // (counted from the port's opening) rather than for every few bytes the driver hands over;
-// when the line has been quiet for a moment, any byte wakes it again. This keeps the program's share of the processor small at the
-// line's rate, and costs at most that moment at the end of a transfer.
+// when the line has been quiet for a moment, any byte wakes it again. This keeps the program's
+// share of the processor small at the line's rate, and costs at most that moment at the end of a
+// transfer.
 class QtSerialControl : public QObject, public SerialControl {
   Q_OBJECT
 
@@ -77,16 +85,16 @@ class QtSerialControl : public QObject, public SerialControl {
   int16_t event_ = 0;
   int16_t input_len_ = 0;
   int16_t r_threshold_ = 0;
-  bool opening_ = false;     // errors raised by our own set-up calls are reported by them
-  bool lost_ = false;        // the port has failed; its close is on the way
-  bool handling_ = false;    // an OnComm handler is running
+  bool opening_ = false;       // errors raised by our own set-up calls are reported by them
+  bool lost_ = false;          // the port has failed; its close is on the way
+  bool handling_ = false;      // an OnComm handler is running
   bool streaming_ = false;     // bytes are arriving: wake only when a frame is whole
   qint64 streamed_ = 0;        // bytes taken from the driver since the port opened
   qint64 buffered_after_ = 0;  // bytes in Qt's buffer after we last took some
   int wake_on_ = 0;            // waiting bytes that make the port readable; 0: any
   int wake_bytes_;             // while streaming, wake at each multiple of this many bytes
   QTimer quiet_;               // the line has been quiet: wake for any byte again
-  qint64 waiting_seen_ = 0;  // bytes waiting when the handler last looked
+  qint64 waiting_seen_ = 0;    // bytes waiting when the handler last looked
   std::deque<int16_t> deferred_;
 };
 

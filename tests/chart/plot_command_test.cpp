@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -58,13 +59,21 @@ TEST(PlotCommandTest, WritesTheImageOrSaysWhatFailed) {
     if (!c.written.empty()) fs::remove(c.written);
     std::vector<std::string> argv = {RX_CLI};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
-    test::ChildProcess cli(argv, (dir / "log.txt").string(),
-                           {{"QT_QPA_PLATFORM", ""}, {"DISPLAY", ""}});
+    // As from cron: no display and no XDG_RUNTIME_DIR.
+    const std::string out = (dir / "out.txt").string();
+    test::ChildProcess cli(argv, (dir / "err.txt").string(),
+                           {{"QT_QPA_PLATFORM", ""}, {"DISPLAY", ""}, {"XDG_RUNTIME_DIR", ""}}, {},
+                           out);
     ASSERT_TRUE(cli.WaitFor(std::chrono::seconds(20)));
     EXPECT_EQ(cli.ExitCode(), c.exit_code);
-    EXPECT_NE(cli.Output().find(c.output), std::string::npos) << cli.Output();
+    std::ifstream out_file(out, std::ios::binary);
+    const std::string printed((std::istreambuf_iterator<char>(out_file)),
+                              std::istreambuf_iterator<char>());
+    EXPECT_NE((printed + cli.Output()).find(c.output), std::string::npos)
+        << printed << cli.Output();
     if (!c.written.empty()) {
       EXPECT_GT(fs::file_size(c.written), 1000u);
+      EXPECT_EQ(cli.Output(), "") << "only the command's own messages belong on stderr";
     }
   }
   fs::remove_all(dir);

@@ -126,6 +126,54 @@ TEST_F(PortDeviceTest, FailureForANumberWithoutDeviceSaysSo) {
                 " && ln -s /dev/ttyUSB0 " + link);
 }
 
+// What a failed Start lists: the numbers that reach a device the system lists, or a device that
+// a ports/ link reaches (a pseudo-terminal is not listed); a link to nothing, or a device the
+// system does not list (/dev/ttyS1 exists on most PCs, wired or not), is no port to choose.
+TEST(PresentPorts, NameTheNumbersThatReachADeviceThatIsThere) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<int, std::string>> links;  // ports/comN to a file in the folder
+    std::vector<ListedPort> listed;
+    std::string expected;  // after "Serial ports on this computer: ", with FOLDER for the folder
+  };
+  const Case cases[] = {
+      {"nothing", {{2, "gone"}}, {}, "none"},
+      {"listed devices, by number",
+       {},
+       {{"ttyS0", "/dev/ttyS0", "", ""},
+        {"ttyUSB2", "/dev/ttyUSB2", "FT232R USB UART", "FTDI"},
+        {"ttyAMA0", "/dev/ttyAMA0", "", ""}},
+       "Comm. 3 (/dev/ttyUSB2, FT232R USB UART), Comm. 65 (/dev/ttyS0)"},
+      {"links, one beyond the devices' numbers",
+       {{1, "pty"}, {2, "gone"}, {200, "adapter"}},
+       {{"adapter", "FOLDER/adapter", "USB Serial", ""}},
+       "Comm. 1 (FOLDER/pty), Comm. 200 (FOLDER/adapter, USB Serial)"},
+      {"a link that takes a listed device's number away",
+       {{1, "gone"}},
+       {{"ttyUSB0", "/dev/ttyUSB0", "", ""}, {"ttyUSB1", "/dev/ttyUSB1", "CP2102", ""}},
+       "Comm. 2 (/dev/ttyUSB1, CP2102)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string folder = dir.Path().string();
+    const auto in_folder = [&](std::string text) {
+      for (size_t at; (at = text.find("FOLDER")) != std::string::npos;) text.replace(at, 6, folder);
+      return text;
+    };
+    test::WriteBytes(dir.File("pty"), "");
+    test::WriteBytes(dir.File("adapter"), "");
+    fs::create_directories(dir.Path() / "ports");
+    for (const auto& [port, target] : c.links) {
+      fs::create_symlink(dir.File(target), dir.Path() / "ports" / ("com" + std::to_string(port)));
+    }
+    std::vector<ListedPort> listed = c.listed;
+    for (ListedPort& port : listed) port.location = in_folder(port.location);
+    EXPECT_EQ(PresentPorts(folder, listed),
+              "Serial ports on this computer: " + in_folder(c.expected));
+  }
+}
+
 TEST_F(PortDeviceTest, PermissionDeniedNamesTheGroupThatOwnsTheDevice) {
   // The group of a file we own stands in for the dialout group of a serial device.
   const std::string device = dir.File("ttyUSB0");

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "download/port_device.h"
 #include "pty.h"
 #include "support/fakes.h"
@@ -234,9 +236,15 @@ TEST_F(QtSerialControlTest, AFailedOpenNamesPortDeviceAndReason) {
     OpenForTheMeter();
     FAIL() << "opened a missing device";
   } catch (const SerialError& e) {
+    // With the ports to choose from: the pseudo-terminal linked as Comm. 7 among them.
+    const std::string listed = PresentPorts(dir.Path().string(), ListedSerialPorts());
     EXPECT_EQ(e.Description(),
               PortOpenFailure(dir.Path().string(), 8, (dir.Path() / "ports" / "com8").string(),
-                              "No such file or directory"));
+                              "No such file or directory") +
+                  "\r\n" + listed);
+    const std::string pty_device =
+        std::filesystem::canonical(dir.Path() / "ports" / "com7").string();
+    EXPECT_NE(listed.find("Comm. 7 (" + pty_device + ")"), std::string::npos) << listed;
   }
   EXPECT_FALSE(control.PortOpen());
 }

@@ -2,7 +2,8 @@
 
 // A Wine prefix of a test program's own, made once and kept until the test program ends, with
 // its wineserver kept running in between so that each start of a Windows program costs no new
-// server. RX_WINE64 is the wine64 loader; wineserver lies beside it.
+// server. Wine is Wine 10 from the Debian 13 root, entered through RX_WINE10_RUN (the project's
+// tools/wine10-run.sh): `RX_WINE10_RUN wine64 ...` and `RX_WINE10_RUN wineserver ...`.
 
 #include <gtest/gtest.h>
 
@@ -49,7 +50,7 @@ class WinePrefix {
 
   // `args` after wine64: a .exe's Linux path or a Wine built-in program and its arguments.
   std::vector<std::string> Command(std::vector<std::string> args) const {
-    args.insert(args.begin(), RX_WINE64);
+    args.insert(args.begin(), {RX_WINE10_RUN, "wine64"});
     return args;
   }
 
@@ -91,16 +92,14 @@ class WinePrefix {
   }
 
  private:
-  static std::string Server() {
-    return (std::filesystem::path(RX_WINE64).parent_path() / "wineserver").string();
-  }
   void StartServer() const {
-    ChildProcess server({Server(), "--persistent"}, Log("wineserver"), Environment());
+    ChildProcess server({RX_WINE10_RUN, "wineserver", "--persistent"}, Log("wineserver"),
+                        Environment());
     server.WaitFor(std::chrono::seconds(10));  // the server goes on in the background
   }
   void EndServer() const {
     for (const char* step : {"--kill", "--wait"}) {
-      ChildProcess end({Server(), step}, Log("wineserver-end"), Environment());
+      ChildProcess end({RX_WINE10_RUN, "wineserver", step}, Log("wineserver-end"), Environment());
       end.WaitFor(std::chrono::seconds(10));
     }
   }
