@@ -3,20 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <map>
 #include <utility>
 
 #include "data/data_viewer.h"
+#include "data/reading_series.h"
 
 namespace rx {
-namespace {
-
-std::string UnitOf(const Reading& reading) {
-  if (reading.kind == RecordKind::kCoded) return "code " + reading.unit;
-  return reading.unit;
-}
-
-}  // namespace
 
 ChartDataBuilder::ChartDataBuilder(std::vector<int16_t> channels)
     : channels_(std::move(channels)) {}
@@ -34,23 +26,23 @@ void ChartDataBuilder::Add(const Reading& reading) {
     return;
   }
   std::vector<ChartSeries>& series = data_.series;
-  std::string unit = UnitOf(reading);
-  auto [it, added] = index_of_.try_emplace({reading.channel, unit}, series.size());
-  if (added) {
+  const size_t i = index_.IndexOf(reading);
+  if (i == series.size()) {
+    const SeriesKey& key = index_.Keys()[i];
     ChartSeries& s = series.emplace_back();
-    s.channel = reading.channel;
-    s.name = "ch " + std::to_string(reading.channel) + (unit.empty() ? "" : " " + unit);
-    s.unit = std::move(unit);
+    s.channel = key.channel;
+    s.unit = key.unit;
+    s.name = key.name;
     in_run_.push_back(false);
   }
-  ChartSeries& s = series[it->second];
+  ChartSeries& s = series[i];
   if (!reading.value) {
-    in_run_[it->second] = false;
+    in_run_[i] = false;
     return;
   }
   const double y = *reading.value;
-  if (!in_run_[it->second]) s.runs.emplace_back();
-  in_run_[it->second] = true;
+  if (!in_run_[i]) s.runs.emplace_back();
+  in_run_[i] = true;
   s.runs.back().push_back({static_cast<double>(reading.number), y});
   s.min_y = s.points == 0 ? y : std::min(s.min_y, y);
   s.max_y = s.points == 0 ? y : std::max(s.max_y, y);
@@ -60,10 +52,11 @@ void ChartDataBuilder::Add(const Reading& reading) {
 ChartData ChartDataBuilder::Finish() {
   ChartData data = std::move(data_);
   std::vector<ChartSeries>& series = data.series;
-  std::erase_if(series, [](const ChartSeries& s) { return s.points == 0; });
-  std::stable_sort(series.begin(), series.end(), [](const ChartSeries& a, const ChartSeries& b) {
-    return a.channel < b.channel;
-  });
+  std::vector<ChartSeries> listed;
+  for (const size_t i : index_.ListingOrder()) {
+    if (series[i].points > 0) listed.push_back(std::move(series[i]));
+  }
+  series = std::move(listed);
 
   std::vector<std::pair<std::string, size_t>> unit_points;  // in order of first appearance
   for (const ChartSeries& s : series) {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/reading_series.h"
 #include "data/readings.h"
 
 namespace rx {
@@ -67,7 +68,7 @@ class ChartDataBuilder {
   ChartData data_;
   bool empty_ = true;
   std::vector<bool> in_run_;  // a series' last reading had a value, so the next one joins it
-  std::map<std::pair<int16_t, std::string>, size_t> index_of_;
+  SeriesIndex index_;
 };
 
 // The same for readings in memory.
