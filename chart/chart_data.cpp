@@ -50,6 +50,7 @@ ChartData BuildChartData(const std::vector<Reading>& readings,
     ChartSeries& s = series[it->second];
     if (!reading.value) {
       in_run[it->second] = false;
+      s.no_digits.push_back(static_cast<double>(reading.number));
       continue;
     }
     const double y = *reading.value;

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -14,19 +15,26 @@
 #include "chart/chart_image.h"
 #include "chart/readings_chart.h"
 #include "data/readings.h"
+#include "window/chart_readout.h"
 
 namespace rx {
 
 // The chart on the screen: a dragged rectangle zooms into it (Qt's rubber band), the mouse wheel
-// zooms around the point under it, + and - zoom, the arrow keys move, Home shows it whole.
+// zooms around the point under it, + and - zoom, the arrow keys move, Home shows it whole. The
+// readout follows the pointer over it.
 class ReadingsChartView : public QChartView {
  public:
   ReadingsChartView(ReadingsChart* chart, QWidget* parent)
-      : QChartView(chart, parent), chart_(chart) {
+      : QChartView(chart, parent), chart_(chart), readout_(*chart) {
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::RectangleRubberBand);
     setFocusPolicy(Qt::StrongFocus);
+    viewport()->setMouseTracking(true);
+    connect(chart->RecordAxis(), &QValueAxis::rangeChanged, this, [this] { readout_.Refresh(); });
+    connect(chart, &QChart::plotAreaChanged, this, [this] { readout_.Refresh(); });
   }
+
+  ChartReadout& Readout() { return readout_; }
 
   // Zooms in (`factor` above 1) or out around `at`, in the chart's coordinates, which stays
   // where it is.
@@ -38,6 +46,14 @@ class ReadingsChartView : public QChartView {
   }
 
  protected:
+  void mouseMoveEvent(QMouseEvent* event) override {
+    readout_.PointAt(chart_->mapFromScene(mapToScene(event->position().toPoint())));
+    QChartView::mouseMoveEvent(event);
+  }
+  bool viewportEvent(QEvent* event) override {
+    if (event->type() == QEvent::Leave) readout_.Hide();
+    return QChartView::viewportEvent(event);
+  }
   void wheelEvent(QWheelEvent* event) override {
     const double steps = event->angleDelta().y() / 120.0;
     if (steps != 0) {
@@ -80,6 +96,7 @@ class ReadingsChartView : public QChartView {
 
  private:
   ReadingsChart* chart_;
+  ChartReadout readout_;
 };
 
 PlotWindow::PlotWindow(const ShownRecords& shown, FileDialogs& dialogs, MessageBox& messages,
@@ -112,12 +129,15 @@ PlotWindow::PlotWindow(const ShownRecords& shown, FileDialogs& dialogs, MessageB
 
 QChartView& PlotWindow::View() const { return *view_; }
 
+const ChartReadout& PlotWindow::Readout() const { return view_->Readout(); }
+
 void PlotWindow::ShowWholeChart() { chart_->ShowWholeChart(); }
 
 void PlotWindow::SaveImage() {
   const std::string proposed = std::filesystem::path(path_).replace_extension(".png").string();
   const std::string path = dialogs_.SaveImage(proposed);
   if (path.empty()) return;
+  view_->Readout().Hide();  // the image is of the readings alone
   try {
     SaveChartImage(*chart_, QString::fromStdString(path));
   } catch (const ChartImageError& e) {

@@ -12,12 +12,14 @@ class QPushButton;
 
 namespace rx {
 
+class ChartReadout;
 class ReadingsChart;
 class ReadingsChartView;
 
 // A window of its own with the chart of the readings the grid showed when it was opened: drag a
 // rectangle or turn the mouse wheel to zoom (+ and - from the keyboard, the arrow keys move),
 // "Whole Chart" (or Home) goes back to every reading, "Save Image..." writes it as PNG or SVG.
+// Over the chart, a readout gives the values at the record under the pointer.
 class PlotWindow : public QWidget {
   Q_OBJECT
 
@@ -27,6 +29,7 @@ class PlotWindow : public QWidget {
 
   ReadingsChart& Chart() const { return *chart_; }
   QChartView& View() const;
+  const ChartReadout& Readout() const;
 
   void ShowWholeChart();
   void SaveImage();
