@@ -3,20 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <map>
 #include <utility>
 
 #include "data/data_viewer.h"
+#include "data/reading_series.h"
 
 namespace rx {
-namespace {
-
-std::string UnitOf(const Reading& reading) {
-  if (reading.kind == RecordKind::kCoded) return "code " + reading.unit;
-  return reading.unit;
-}
-
-}  // namespace
 
 ChartData BuildChartData(const std::vector<Reading>& readings,
                          const std::vector<int16_t>& channels) {
@@ -25,9 +17,9 @@ ChartData BuildChartData(const std::vector<Reading>& readings,
   data.first_x = readings.front().number;
   data.last_x = readings.back().number;
 
+  SeriesIndex index;
   std::vector<ChartSeries> series;
   std::vector<bool> in_run;  // the series' last reading had a value, so the next one joins it
-  std::map<std::pair<int16_t, std::string>, size_t> index_of;
   for (const Reading& reading : readings) {
     if (reading.kind == RecordKind::kTime) {
       data.markers.push_back(
@@ -38,34 +30,35 @@ ChartData BuildChartData(const std::vector<Reading>& readings,
         std::find(channels.begin(), channels.end(), reading.channel) == channels.end()) {
       continue;
     }
-    std::string unit = UnitOf(reading);
-    auto [it, added] = index_of.try_emplace({reading.channel, unit}, series.size());
-    if (added) {
+    const size_t i = index.IndexOf(reading);
+    if (i == series.size()) {
+      const SeriesKey& key = index.Keys()[i];
       ChartSeries& s = series.emplace_back();
-      s.channel = reading.channel;
-      s.name = "ch " + std::to_string(reading.channel) + (unit.empty() ? "" : " " + unit);
-      s.unit = std::move(unit);
+      s.channel = key.channel;
+      s.unit = key.unit;
+      s.name = key.name;
       in_run.push_back(false);
     }
-    ChartSeries& s = series[it->second];
+    ChartSeries& s = series[i];
     if (!reading.value) {
-      in_run[it->second] = false;
+      in_run[i] = false;
       s.no_digits.push_back(static_cast<double>(reading.number));
       continue;
     }
     const double y = *reading.value;
-    if (!in_run[it->second]) s.runs.emplace_back();
-    in_run[it->second] = true;
+    if (!in_run[i]) s.runs.emplace_back();
+    in_run[i] = true;
     s.runs.back().push_back({static_cast<double>(reading.number), y});
     s.min_y = s.points == 0 ? y : std::min(s.min_y, y);
     s.max_y = s.points == 0 ? y : std::max(s.max_y, y);
     ++s.points;
   }
 
-  std::erase_if(series, [](const ChartSeries& s) { return s.points == 0; });
-  std::stable_sort(series.begin(), series.end(), [](const ChartSeries& a, const ChartSeries& b) {
-    return a.channel < b.channel;
-  });
+  std::vector<ChartSeries> listed;
+  for (const size_t i : index.ListingOrder()) {
+    if (series[i].points > 0) listed.push_back(std::move(series[i]));
+  }
+  series = std::move(listed);
 
   std::vector<std::pair<std::string, size_t>> unit_points;  // in order of first appearance
   for (const ChartSeries& s : series) {
