@@ -6,8 +6,10 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -16,6 +18,7 @@
 #include "chart/readings_chart.h"
 #include "data/readings.h"
 #include "window/chart_readout.h"
+#include "window/statistics_table.h"
 
 namespace rx {
 
@@ -105,7 +108,8 @@ PlotWindow::PlotWindow(const ShownRecords& shown, FileDialogs& dialogs, MessageB
   setObjectName(QStringLiteral("PlotWindow"));
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(QStringLiteral("Readings of %1").arg(QString::fromStdString(path_)));
-  chart_ = new ReadingsChart(BuildChartData(ToReadings(shown.records, shown.encoding)));
+  readings_ = ToReadings(shown.records, shown.encoding);
+  chart_ = new ReadingsChart(BuildChartData(readings_));
   view_ = new ReadingsChartView(chart_, this);
   view_->setObjectName(QStringLiteral("ChartView"));
 
@@ -120,11 +124,46 @@ PlotWindow::PlotWindow(const ShownRecords& shown, FileDialogs& dialogs, MessageB
   buttons->addWidget(whole_);
   buttons->addWidget(save_);
   buttons->addStretch();
+  statistics_ = new StatisticsTable(this);
+  // Worked out again once a zoom or a move has settled, so that the wheel and the keys stay
+  // quick however many readings there are.
+  statistics_timer_ = new QTimer(this);
+  statistics_timer_->setSingleShot(true);
+  statistics_timer_->setInterval(kStatisticsDelayMs);
+  connect(statistics_timer_, &QTimer::timeout, this, &PlotWindow::UpdateStatistics);
+  connect(chart_->RecordAxis(), &QValueAxis::rangeChanged, statistics_timer_,
+          qOverload<>(&QTimer::start));
+  UpdateStatistics();
+
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(buttons);
   layout->addWidget(view_, 1);
-  resize(kDefaultChartSize);
+  layout->addWidget(statistics_);
+  resize(kDefaultChartSize + QSize(0, statistics_->sizeHint().height()));
   view_->setFocus();
+}
+
+std::optional<std::pair<int32_t, int32_t>> PlotWindow::RecordsInView() const {
+  const ChartData& data = chart_->Data();
+  if (readings_.empty()) return std::nullopt;
+  const QValueAxis* axis = chart_->RecordAxis();
+  const double first = std::max(std::ceil(axis->min()), data.first_x);
+  const double last = std::min(std::floor(axis->max()), data.last_x);
+  if (first > last) return std::nullopt;
+  return std::pair(static_cast<int32_t>(first), static_cast<int32_t>(last));
+}
+
+void PlotWindow::UpdateStatistics() {
+  statistics_timer_->stop();
+  const auto records = RecordsInView();
+  ReadingStats stats;
+  if (records) {
+    StatsOptions range;
+    range.first = records->first;
+    range.last = records->second;
+    stats = ComputeStats(readings_, range);
+  }
+  statistics_->Show(stats, records, *chart_);
 }
 
 QChartView& PlotWindow::View() const { return *view_; }

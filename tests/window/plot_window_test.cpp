@@ -1,4 +1,5 @@
-// The plot window as a user works it: the readout follows the mouse over the chart.
+// The plot window as a user works it: the readout follows the mouse over the chart, and the
+// statistics under it follow a zoom.
 #include "window/plot_window.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include "support/fakes.h"
 #include "window/chart_readout.h"
 #include "window/qt_file_dialogs.h"
+#include "window/statistics_table.h"
 
 namespace rx {
 namespace {
@@ -85,6 +87,36 @@ TEST_F(PlotWindowTest, ReadoutFollowsTheMouseOverTheChartAndGoesWhenItLeaves) {
   MouseLeaves();
   EXPECT_FALSE(window.Readout().IsShown());
   EXPECT_TRUE(Readout().isEmpty());
+}
+
+TEST_F(PlotWindowTest, StatisticsCoverTheRecordsInViewAfterAZoom) {
+  const QStringList header = {"Series", "Readings",  "No digits", "Minimum", "Maximum",
+                              "Mean",   "Std. dev.", "From No.",  "To No."};
+  const StatisticsTable& table = window.Statistics();
+  EXPECT_EQ(table.Heading(), "Records 1 to 200");
+  EXPECT_EQ(table.Rows(),
+            (std::vector<QStringList>{header,
+                                      {"ch 1 V", "100", "0", "2 (No. 2)", "200 (No. 200)", "101",
+                                       "58.022983951764", "2", "200"},
+                                      {"ch 2 A", "98", "0", "-199 (No. 199)", "-3 (No. 3)", "-101",
+                                       "57.7409786768176", "3", "199"}}));
+
+  // A rectangle dragged from record 50.5 to 150.2, as the rubber band zooms.
+  const QRectF plot = window.Chart().plotArea();
+  const double left = plot.left() + (50.5 - 1) / 199 * plot.width();
+  const double right = plot.left() + (150.2 - 1) / 199 * plot.width();
+  window.Chart().zoomIn(QRectF(left, plot.top(), right - left, plot.height()));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return table.Heading() == "Records 51 to 150"; }, 2000))
+      << table.Heading().toStdString();
+  EXPECT_EQ(table.Rows(),
+            (std::vector<QStringList>{header,
+                                      {"ch 1 V", "50", "0", "52 (No. 52)", "150 (No. 150)", "101",
+                                       "29.1547594742265", "52", "150"},
+                                      {"ch 2 A", "49", "0", "-149 (No. 149)", "-51 (No. 51)",
+                                       "-99.9795918367347", "29.4565285604046", "51", "149"}}));
+
+  window.ShowWholeChart();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return table.Heading() == "Records 1 to 200"; }, 2000));
 }
 
 }  // namespace
