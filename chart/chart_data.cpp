@@ -38,6 +38,7 @@ void ChartDataBuilder::Add(const Reading& reading) {
   ChartSeries& s = series[i];
   if (!reading.value) {
     in_run_[i] = false;
+    s.no_digits.push_back(static_cast<double>(reading.number));
     return;
   }
   const double y = *reading.value;

@@ -34,6 +34,8 @@ struct ChartSeries {
   size_t points = 0;           // in all runs
   double min_y = 0;
   double max_y = 0;
+  // The record numbers of the series' readings without valid digits, in record order.
+  std::vector<double> no_digits;
 };
 
 // A time record: a thin vertical line at its number, labelled "yymmdd hh:mm:ss".
