@@ -3,6 +3,8 @@
 // workbook by openpyxl and LibreOffice, usage errors and failures with their exit codes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -357,6 +359,44 @@ TEST(Cli, ReportsWhatWasWrongWithTheExitCode) {
   }
   // The data file named as the output is left as it was.
   EXPECT_EQ(ReadBytes(dir.File("in.dat")), "0,1.5,\"V         \",1\r\n");
+}
+
+// A file that turns out not to be a data file after 20,000 records (more than the export writes
+// out at a time): standard output keeps what was written before the message, and --output leaves
+// no file behind, nor a temporary one, and a file it would have replaced as it was.
+TEST(Cli, AFileThatIsNoDataFilePartWayLeavesNoOutputFile) {
+  TempDir dir;
+  std::string bytes;
+  for (int i = 0; i < 20000; ++i) bytes += "0,1.5,\"V         \",1\r\n";
+  test::WriteBytes(dir.File("bad.dat"), bytes + "#!/bin/sh\r\n");
+  test::WriteBytes(dir.File("old.csv"), "kept\r\n");
+  const std::string message =
+      "rx7731-cli: Cannot read data file bad.dat: line 20001 is not a record of four items\n";
+  const struct {
+    std::vector<std::string> args;
+    size_t lines_before;  // on stdout, before the message
+  } cases[] = {
+      {{"export", "bad.dat"}, 20001},
+      {{"export", "bad.dat", "--format", "json"}, 20000},
+      {{"export", "bad.dat", "--output", "new.csv"}, 0},
+      {{"export", "bad.dat", "--output", "old.csv"}, 0},
+      {{"export", "bad.dat", "--format", "json", "--output", "new.jsonl"}, 0},
+      {{"show", "bad.dat"}, 0},  // it sizes its columns before it prints
+  };
+  for (const auto& c : cases) {
+    const Outcome run = RunCli(dir, c.args);
+    SCOPED_TRACE(c.args.back());
+    EXPECT_EQ(run.exit_code, 1);
+    ASSERT_GE(run.output.size(), message.size());
+    EXPECT_EQ(run.output.substr(run.output.size() - message.size()), message);
+    const std::string before = run.output.substr(0, run.output.size() - message.size());
+    EXPECT_EQ(std::count(before.begin(), before.end(), '\n'), c.lines_before);
+  }
+  EXPECT_EQ(ReadBytes(dir.File("old.csv")), "kept\r\n");
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_TRUE(name == "bad.dat" || name == "old.csv" || name.ends_with(".log")) << name;
+  }
 }
 
 }  // namespace

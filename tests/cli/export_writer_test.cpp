@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -14,6 +15,7 @@
 #include "e2e/child_process.h"
 #include "export/csv_export.h"
 #include "export/export_columns.h"
+#include "export/export_file.h"
 #include "export/json_lines_export.h"
 #include "export/xlsx_export.h"
 #include "support/fakes.h"
@@ -191,6 +193,36 @@ TEST(XlsxWriter, NumbersKeepTheirPointUnderACommaLocale) {
   ASSERT_TRUE(python.WaitFor(std::chrono::seconds(20)));
   ASSERT_EQ(python.ExitCode(), 0) << python.Output();
   EXPECT_EQ(nlohmann::json::parse(python.Output())["rows"][1][3][1], -0.5);
+}
+
+// The export file takes its name only when whole, and what it replaces keeps its place: the file
+// a link leads to is replaced (the link stays), with the permissions it had.
+TEST(WriteExportFile, ReplacesAFileOnlyWhenWholeKeepingItsLinkAndPermissions) {
+  namespace fs = std::filesystem;
+  test::TempDir dir;
+  const std::string real = dir.File("real.csv"), link = dir.File("link.csv");
+  test::WriteBytes(real, "old\r\n");
+  fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink(real, link);
+  const auto write = [](const std::string& text) {
+    return [text](std::ostream& out) { out << text; };
+  };
+  EXPECT_THROW(WriteExportFile(link,
+                               [](std::ostream& out) {
+                                 out << "part";
+                                 throw std::runtime_error("the data file is not one");
+                               }),
+               std::runtime_error);
+  EXPECT_EQ(test::ReadBytes(real), "old\r\n");
+  EXPECT_EQ(WriteExportFile(link, write("new\r\n")), "");
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(test::ReadBytes(real), "new\r\n");
+  EXPECT_EQ(fs::status(real).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(WriteExportFile(dir.File("fresh.csv"), write("x")), "");
+  size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.Path())) ++files;
+  EXPECT_EQ(files, 3u) << "a temporary file was left";
 }
 
 }  // namespace

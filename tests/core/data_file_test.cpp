@@ -1,6 +1,7 @@
 #include "data/data_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <charconv>
@@ -9,8 +10,10 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <thread>
 #include <vector>
 
+#include "data/data_file_reader.h"
 #include "support/fakes.h"
 
 namespace rx {
@@ -240,6 +243,94 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   "line 1: channel \"1.5\" is not a whole number from -32768 to 32767"}),
     [](const auto& info) { return info.param.name; });
+
+// A data file read one record at a time from disk, through its 64 KiB chunks, hands over the
+// same records, encoding and error as the same bytes parsed in memory, and the records before a
+// line that is not a record come first.
+struct StreamCase {
+  const char* name;
+  std::string bytes;
+  int32_t records;  // handed over, before the error if there is one
+  TextEncoding encoding;
+  std::string error;  // after "Cannot read data file PATH: "
+  bool through_pipe = false;
+};
+
+std::string Lines(const std::string& line, size_t bytes) {
+  std::string lines;
+  while (lines.size() < bytes) lines += line;
+  return lines;
+}
+
+TEST(DataFileReader, HandsOverTheRecordsOfAFileInItsChunksAsInMemory) {
+  const std::string line = "0,1.5,\"V         \",1\r\n";  // 23 bytes
+  std::vector<StreamCase> cases;
+  // A line end at each place around the first chunk's end, CR LF split between chunks included.
+  for (size_t shift = 0; shift < line.size(); ++shift) {
+    const std::string first = "0," + std::string(shift, ' ') + "2,\"V         \",1\r\n";
+    const std::string bytes = first + Lines(line, 65536 + 100 - first.size());
+    cases.push_back({"ShiftedLineEnds", bytes,
+                     static_cast<int32_t>(1 + (bytes.size() - first.size()) / line.size()),
+                     TextEncoding::kCp1252, ""});
+  }
+  const std::string many = Lines(line, 200000);
+  const auto count = static_cast<int32_t>(many.size() / line.size());
+  const std::string utf8 = Lines("0,1,\"\xC2\xB5V\",1\r\n", 70000);  // 13 bytes a line
+  cases.push_back({"CrOnlyAndLfOnly", "0,1,2,3\r1,4,5,6\n2,7,8,9", 3, TextEncoding::kCp1252, ""});
+  cases.push_back({"LineLongerThanAChunk", many + "0,\"" + std::string(150000, 'x') + "\",2,3\r\n",
+                   count + 1, TextEncoding::kCp1252, ""});
+  cases.push_back({"Utf8NameAtTheEndDecidesForAll", many + "0,1,\"\xC2\xB5V\",1\r\n", count + 1,
+                   TextEncoding::kUtf8, ""});
+  cases.push_back({"Utf8SplitAcrossChunks", utf8, static_cast<int32_t>(utf8.size() / 13),
+                   TextEncoding::kUtf8, ""});
+  cases.push_back(
+      {"Cp1252ByteAtTheEnd", many + "0,1,\"\xB5V\",1\r\n", count + 1, TextEncoding::kCp1252, ""});
+  cases.push_back({"FailsPartWay", many + "#!/bin/sh\r\n" + many, count, TextEncoding::kCp1252,
+                   "line " + std::to_string(count + 1) + " is not a record of four items"});
+  cases.push_back({"FromAPipe", many + "0,1,\"\xC2\xB5V\",x\r\n", count, TextEncoding::kUtf8,
+                   "line " + std::to_string(count + 1) +
+                       ": channel \"x\" is not a whole number from -32768 to 32767",
+                   true});
+
+  for (const StreamCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("s.dat");
+    std::thread writer;
+    if (c.through_pipe) {
+      ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+      writer = std::thread([&] { WriteBytes(path, c.bytes); });
+    } else {
+      WriteBytes(path, c.bytes);
+    }
+    DataFileReader from_disk(path);
+    DataFileReader in_memory(c.bytes, path);
+    EXPECT_EQ(from_disk.Encoding(), c.encoding);
+    EXPECT_EQ(in_memory.Encoding(), c.encoding);
+    std::string error;
+    StoredRecord on_disk, in_mem;
+    try {
+      while (from_disk.Next(on_disk)) {
+        ASSERT_TRUE(in_memory.Next(in_mem)) << "record " << from_disk.RecordsRead();
+        ASSERT_EQ(on_disk, in_mem) << "record " << from_disk.RecordsRead();
+      }
+      EXPECT_FALSE(in_memory.Next(in_mem));
+    } catch (const DataFileError& e) {
+      error = e.what();
+    }
+    if (writer.joinable()) writer.join();
+    EXPECT_EQ(from_disk.RecordsRead(), c.records);
+    EXPECT_EQ(error, c.error.empty() ? "" : "Cannot read data file " + path + ": " + c.error);
+    if (c.error.empty()) {
+      // A second pass, as show makes, reads the same again.
+      from_disk.Rewind();
+      Reading reading;
+      while (from_disk.Next(reading)) {
+      }
+      EXPECT_EQ(from_disk.RecordsRead(), c.records);
+    }
+  }
+}
 
 TEST(ReadDataFile, AMissingFileIsReportedWithItsPath) {
   TempDir dir;
