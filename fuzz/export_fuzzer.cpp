@@ -381,6 +381,11 @@ void CheckWorkbook(const std::vector<Reading>& readings, const std::vector<Expec
   static const std::filesystem::path path = std::filesystem::temp_directory_path() /
                                             ("export_fuzzer-" + std::to_string(getpid()) + ".xlsx");
   static const std::filesystem::path partial = path.string() + ".partial";
+  static const int removed_at_exit = std::atexit([] {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+  });
+  (void)removed_at_exit;
   std::error_code ec;
   std::filesystem::remove(path, ec);
   const std::string problem = WriteXlsxFile(path.string(), readings);
