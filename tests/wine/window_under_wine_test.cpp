@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -149,7 +150,9 @@ class WindowUnderWine : public testing::Test {
     const std::string fonts = R"(HKCU\Software\Wine\Fonts\Replacements)";
     if (!s.wine->AddRegistryValue(fonts, "Times New Roman", "Liberation Serif") ||
         !s.wine->AddRegistryValue(fonts, "Arial", "Liberation Sans") ||
-        !s.wine->AddRegistryValue(R"(HKLM\Software\Wine\Ports)", "COM1", s.link)) {
+        !s.wine->AddRegistryValue(R"(HKLM\Software\Wine\Ports)", "COM1", s.link) ||
+        // A second port, for the list of ports that a failed Start shows.
+        !s.wine->AddRegistryValue(R"(HKLM\Software\Wine\Ports)", "COM7", s.link)) {
       s.problem = "reg add failed:\n" + ReadBytes(s.wine->Log("reg"));
       return;
     }
@@ -531,7 +534,20 @@ struct PortCase {
   int index;  // in the port list
   std::string file_name;
   std::string message;  // a pattern
+  bool lists_ports;     // the message ends with the ports there are to choose from
 };
+
+// The port numbers in the message's last line, "Serial ports on this computer: Comm. 1, ...".
+std::set<int> ListedNumbers(const std::string& message) {
+  const std::string line = message.substr(message.rfind('\n') + 1);
+  std::set<int> numbers;
+  if (!line.starts_with("Serial ports on this computer: ")) return numbers;
+  const std::regex item(R"((?:: |, )Comm\. ([0-9]+))");
+  for (std::sregex_iterator it(line.begin(), line.end(), item), end; it != end; ++it) {
+    numbers.insert(std::stoi((*it)[1]));
+  }
+  return numbers;
+}
 
 TEST_F(WindowUnderWine, StartOnAPortItCannotOpenSaysWhy) {
   ASSERT_NO_FATAL_FAILURE(Launch(S().second, "second"));
@@ -541,12 +557,15 @@ TEST_F(WindowUnderWine, StartOnAPortItCannotOpenSaysWhy) {
       {"no device", 8, "comm9.dat",
        R"(Cannot open Comm\. port 9 \(COM9\): [^\n]*[^.\n]\.)"
        "\nTo use another adapter as Comm\\. port 9, give it the number COM9 in the Device "
-       R"(Manager \(Ports, Properties, Port Settings, Advanced\)\.)"},
+       R"(Manager \(Ports, Properties, Port Settings, Advanced\)\.)"
+       "\nSerial ports on this computer: Comm\\. [^\n]+",
+       true},
       // The first program holds COM1 since its Start.
       {"in use", 0, "comm1.dat",
        R"(Cannot open Comm\. port 1 \(COM1\): the port is in use by another program\.)"
        "\nClose the program that uses it \\(a terminal program, or another RX7731\\) to free "
-       "the port, then try again\\."},
+       "the port, then try again\\.",
+       false},
   };
   for (const PortCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -564,6 +583,12 @@ TEST_F(WindowUnderWine, StartOnAPortItCannotOpenSaysWhy) {
     ASSERT_FALSE(box.empty()) << "no message";
     const std::string text = BoxText(box);
     EXPECT_TRUE(std::regex_match(text, std::regex(c.message))) << text;
+    if (c.lists_ports) {
+      // The two ports in the registry, and never the one that failed.
+      const std::set<int> listed = ListedNumbers(text);
+      EXPECT_TRUE(listed.contains(1) && listed.contains(7) && !listed.contains(9)) << text;
+      std::cout << "Under Wine a failed Start lists: " << text.substr(text.rfind('\n') + 1) << "\n";
+    }
     Answer(program, box, "Return");
   }
 }
