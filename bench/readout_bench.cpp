@@ -1,5 +1,7 @@
-// The readout under the chart's pointer over 100,000 readings: finding the record's session and
-// each series' latest reading, and writing its label, as for every move of the mouse.
+// The plot window over 100,000 readings: the readout under the pointer (finding the record's
+// session and each series' latest reading, and writing its label, as for every move of the
+// mouse), and the statistics table's figures of the records in view, worked out once a zoom
+// has settled.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -7,6 +9,7 @@
 
 #include "chart/chart_data.h"
 #include "chart/readout_lookup.h"
+#include "stats/reading_stats.h"
 
 namespace {
 
@@ -45,5 +48,15 @@ void BM_ReadoutAt(benchmark::State& state) {
   benchmark::DoNotOptimize(lines);
 }
 BENCHMARK(BM_ReadoutAt)->Unit(benchmark::kMicrosecond);
+
+// Argument: the records in view, from the middle of the file.
+void BM_StatisticsInView(benchmark::State& state) {
+  const std::vector<rx::Reading> readings = LoggedReadings(100000);
+  rx::StatsOptions range;
+  range.first = static_cast<int32_t>(50000 - state.range(0) / 2);
+  range.last = static_cast<int32_t>(range.first + state.range(0) - 1);
+  for (auto _ : state) benchmark::DoNotOptimize(rx::ComputeStats(readings, range));
+}
+BENCHMARK(BM_StatisticsInView)->Arg(1000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

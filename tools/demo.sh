@@ -4,7 +4,8 @@
 # On a desktop (DISPLAY set and reachable) the simulator is linked as Comm. 1 and the window
 # opens: press Start and watch the count rise, then View Data. Without a display the same runs
 # on a virtual one (Xvfb): the script presses Start, waits for the final message, presses View
-# Data, saves screenshots of the window and of its plot window, and shows where the data file is.
+# Data, saves screenshots of the window and of its plot window (the pointer over its chart, for
+# the readout), and shows where the data file is.
 # Either way the simulator and its link are gone at the end.
 #
 # The meter sends a logging session (meter-sim --memory log) of DEMO_RECORDS readings (300)
@@ -65,7 +66,7 @@ fi
 for tool in Xvfb xdotool import; do
   command -v "$tool" >/dev/null || { echo "demo: $tool is missing; run make deps" >&2; exit 1; }
 done
-# Wide enough for the plot window at its own size, 1200 x 700.
+# Wide enough for the plot window at its own size, 1200 x 700 and its statistics table.
 exec 3< <(Xvfb -displayfd 1 -screen 0 1280x1024x24 -nolisten tcp -noreset 2>"$out/xvfb.log")
 xvfb_pid=$!
 read -r -t 10 display_number <&3 || { echo "demo: Xvfb did not start:" >&2; cat "$out/xvfb.log" >&2; exit 1; }
@@ -122,6 +123,9 @@ xdotool key Down Return
 plot=$(wait_for "Readings of $data_file" 10)
 plot_shot=$out/plot-window.png
 sleep 1
+# The pointer over the chart, for its readout.
+xdotool mousemove --window "$plot" 760 330
+sleep 0.5
 import -window "$plot" "$plot_shot"
 xdotool windowraise "$main"  # over the plot window, for Exit
 click 608 501

@@ -49,7 +49,7 @@ StatisticsTable::StatisticsTable(QWidget* parent) : QWidget(parent) {
   table_->setSelectionMode(QAbstractItemView::ContiguousSelection);
   table_->setWordWrap(false);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  table_->horizontalHeader()->setStretchLastSection(true);
+  table_->horizontalHeader()->setStretchLastSection(false);
   table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
