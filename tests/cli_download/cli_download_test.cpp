@@ -1,5 +1,6 @@
 // rx7731-cli download as a user runs it: the real program against meter-sim through a real
 // pseudo-terminal, its data file compared with the one meter-sim says a correct download gives.
+// The program is TheCliUnderTest(): the Linux build's, or the Windows build's under Wine.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <regex>
 #include <thread>
 
+#include "cli_download/cli_under_test.h"
 #include "e2e/child_process.h"
 #include "support/fakes.h"
 
@@ -31,6 +33,13 @@ int Lines(const std::string& bytes) {
 
 class CliDownload : public testing::Test {
  protected:
+  void SetUp() override {
+    if (const std::string why = under_.SkipReason(); !why.empty()) GTEST_SKIP() << why;
+    const std::string problem = under_.Problem();
+    ASSERT_TRUE(problem.empty()) << problem;
+    link_ = under_.Link(link_);
+  }
+
   // meter-sim on `link_`, writing what a correct download gives to `expect_`.
   void StartMeter(std::vector<std::string> args) {
     args.insert(args.begin(), {RX_METER_SIM, "--link", link_, "--expect", expect_, "--units",
@@ -42,18 +51,27 @@ class CliDownload : public testing::Test {
   }
 
   // rx7731-cli with `args`; its stderr goes to `stderr_path` (a file unless a test says).
+  // `program` is the program under test unless a case runs a copy of its own.
   std::unique_ptr<ChildProcess> StartCli(const std::vector<std::string>& args,
-                                         const std::string& program = RX_CLI,
+                                         const std::string& program = {},
                                          const std::string& working_dir = {}) {
-    std::vector<std::string> argv{"/bin/sh", "-c", R"(exec "$0" "$@" 2>"$RX_CLI_STDERR")", program};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return std::make_unique<ChildProcess>(
-        argv, out_path_, std::map<std::string, std::string>{{"RX_CLI_STDERR", stderr_path_}},
-        working_dir);
+    std::vector<std::string> argv{"/bin/sh", "-c", R"(exec "$0" "$@" 2>"$RX_CLI_STDERR")"};
+    if (program.empty()) {
+      for (const std::string& arg : under_.Command(args)) argv.push_back(arg);
+    } else {
+      argv.push_back(program);
+      argv.insert(argv.end(), args.begin(), args.end());
+    }
+    std::map<std::string, std::string> env = under_.Environment();
+    env["RX_CLI_STDERR"] = stderr_path_;
+    return std::make_unique<ChildProcess>(argv, out_path_, env, working_dir);
   }
 
+  // The options that name the meter's port, for the program under test.
+  std::vector<std::string> Port() { return under_.PortOptions(link_); }
+
   // Runs rx7731-cli to its end and returns its exit code.
-  int RunCli(const std::vector<std::string>& args, const std::string& program = RX_CLI,
+  int RunCli(const std::vector<std::string>& args, const std::string& program = {},
              const std::string& working_dir = {}) {
     auto cli = StartCli(args, program, working_dir);
     if (!cli->WaitFor(30s)) return -1;
@@ -72,6 +90,7 @@ class CliDownload : public testing::Test {
     return std::regex_search(err, m, said) ? std::stoi(m[1]) : -1;
   }
 
+  CliUnderTest& under_ = TheCliUnderTest();
   TempDir dir_;
   std::string link_ = dir_.File("ports/com1");
   std::string expect_ = dir_.File("expect.dat");
@@ -92,7 +111,7 @@ class WholeMemory : public CliDownload, public testing::WithParamInterface<Memor
 
 TEST_P(WholeMemory, IsStoredAsTheWindowStoresItAndReportedOnStdout) {
   const MemoryCase& c = GetParam();
-  std::string program = RX_CLI;
+  std::string program;
   std::vector<std::string> args{"download", "--quiet"};
   std::string work_dir;
   if (c.by_port_number) {
@@ -111,7 +130,8 @@ TEST_P(WholeMemory, IsStoredAsTheWindowStoresItAndReportedOnStdout) {
     std::strftime(name, sizeof name, "%y%m%d.dat", std::localtime(&now));
     data_ = work_dir + "/" + name;
   } else {
-    args.insert(args.end(), {"--device", link_, "--output", data_, "--units", RX_UNIT_TABLE});
+    for (const std::string& option : Port()) args.push_back(option);
+    args.insert(args.end(), {"--output", data_, "--units", RX_UNIT_TABLE});
   }
   if (c.existing_file) {
     WriteBytes(data_, "an older download\r\n");
@@ -168,8 +188,9 @@ class Stop : public CliDownload, public testing::WithParamInterface<StopCase> {}
 TEST_P(Stop, KeepsEveryWholeRecordReceivedAndSaysHowMany) {
   const StopCase& c = GetParam();
   ASSERT_NO_FATAL_FAILURE(StartMeter(c.meter_args));
-  std::vector<std::string> args{"download", "--device", link_,        "--output",
-                                data_,      "--units",  RX_UNIT_TABLE};
+  std::vector<std::string> args{"download"};
+  for (const std::string& option : Port()) args.push_back(option);
+  args.insert(args.end(), {"--output", data_, "--units", RX_UNIT_TABLE});
   args.insert(args.end(), c.cli_args.begin(), c.cli_args.end());
   auto cli = StartCli(args);
   ASSERT_TRUE(Eventually([&] { return Lines(ReadBytes(data_)) >= c.lines_before; }, 10s)) << Err();

@@ -2,8 +2,9 @@
 
 // The real RX7731 in a program folder of its own, on a virtual display, with meter-sim on a
 // pseudo-terminal linked as Comm. 1. Test fixtures derive from it and use the program as a
-// person would: clicks, keys, and the boxes it shows. RX_PROGRAM, RX_UNIT_TABLE and RX_METER_SIM
-// name the files under test.
+// person would: clicks, keys, and the boxes it shows. Which program it is, the Linux build's or
+// the Windows build's under Wine, TheProgramUnderTest() says; RX_UNIT_TABLE and RX_METER_SIM
+// name the simulator's files.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "e2e/child_process.h"
+#include "e2e/program_under_test.h"
 #include "e2e/virtual_desktop.h"
 #include "support/fakes.h"
 
@@ -32,12 +34,17 @@ class ProgramSession : public testing::Test {
     if (!VirtualDisplay::Available()) {
       GTEST_SKIP() << "Xvfb or xdotool is not installed; `make deps` installs them";
     }
-    display_ = std::make_unique<VirtualDisplay>(dir_.File("xvfb.log"));
+    if (const std::string why = under_.SkipReason(); !why.empty()) GTEST_SKIP() << why;
+    const std::string problem = under_.Problem(dir_.Path());
+    ASSERT_TRUE(problem.empty()) << problem;
+    display_ = under_.SharedDisplay();
+    if (display_ == nullptr) {
+      own_display_ = std::make_unique<VirtualDisplay>(dir_.File("xvfb.log"));
+      display_ = own_display_.get();
+    }
     hand_ = std::make_unique<Hand>(display_->Name(), dir_.File("xdotool.log"));
-    std::filesystem::create_directories(folder_ / "ports");
-    // A copy, not a link: the program finds unit2.dat and ports/ beside its real file.
-    std::filesystem::copy_file(RX_PROGRAM, folder_ / "RX7731");
-    std::filesystem::copy_file(RX_UNIT_TABLE, folder_ / "unit2.dat");
+    std::filesystem::create_directories(folder_);
+    under_.Install(folder_);
   }
 
   std::string InFolder(const std::string& name) const { return (folder_ / name).string(); }
@@ -46,12 +53,15 @@ class ProgramSession : public testing::Test {
   void StartMeter(std::vector<std::string> args) {
     using namespace std::chrono_literals;
     args.insert(args.begin(),
-                {RX_METER_SIM, "--link", InFolder("ports/com1"), "--units", InFolder("unit2.dat"),
-                 "--expect", InFolder("expected.dat"), "--quiet"});
+                {RX_METER_SIM, "--link", Comm1Link(), "--units", InFolder("unit2.dat"), "--expect",
+                 InFolder("expected.dat"), "--quiet"});
     meter_ = std::make_unique<ChildProcess>(args, dir_.File("meter-sim.log"));
-    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(InFolder("ports/com1")); }, 5s))
+    ASSERT_TRUE(Eventually([&] { return std::filesystem::exists(Comm1Link()); }, 5s))
         << meter_->Output();
   }
+
+  // Where meter-sim's link for Comm. 1 is.
+  std::string Comm1Link() { return under_.Comm1Link(folder_); }
 
   // The environment the program runs in on the virtual display.
   std::map<std::string, std::string> ProgramEnvironment() const {
@@ -68,10 +78,9 @@ class ProgramSession : public testing::Test {
   // Starts the program; returns when its main window or a box shows.
   void LaunchProgram() {
     using namespace std::chrono_literals;
-    program_ = std::make_unique<ChildProcess>(std::vector<std::string>{InFolder("RX7731")},
-                                              dir_.File("program.log"), ProgramEnvironment(),
-                                              folder_.string());
-    ASSERT_TRUE(Eventually([&] { return !Visible().empty() || !program_->Running(); }, 20s))
+    program_ = under_.Start(folder_, ProgramEnvironment(), dir_.File("program.log"));
+    // Under Wine the first program of a prefix also starts Wine's services.
+    ASSERT_TRUE(Eventually([&] { return !Visible().empty() || !program_->Running(); }, 60s))
         << "no window\n"
         << program_->Output();
     ASSERT_TRUE(program_->Running()) << program_->Output();
@@ -129,17 +138,26 @@ class ProgramSession : public testing::Test {
   void Answer(const WindowId& box, const std::string& key) {
     using namespace std::chrono_literals;
     if (box.empty()) return;
-    hand_->Keys(box, {key});
-    EXPECT_TRUE(Eventually(
-        [&] {
-          for (const auto& [title, id] : Boxes()) {
-            if (id == box) return false;
-          }
-          return true;
-        },
-        3s))
-        << "the box did not close on " << key;
+    const auto closed = [&] {
+      for (const auto& [title, id] : Boxes()) {
+        if (id == box) return false;
+      }
+      return true;
+    };
+    // Where a window takes the first key for its activation, a click into its corner comes
+    // first, and the key again while the box stays.
+    const int attempts = under_.ActivatesOnFirstKey() ? 3 : 1;
+    bool gone = false;
+    for (int attempt = 0; attempt < attempts && !gone; ++attempt) {
+      if (under_.ActivatesOnFirstKey()) hand_->ClickAt(box, 4, 4);
+      hand_->Keys(box, {key});
+      gone = Eventually(closed, 3s);
+    }
+    EXPECT_TRUE(gone) << "the box did not close on " << key;
   }
+
+  // The text of `box` where the program gives it, or "".
+  std::string BoxText(const WindowId& box) { return under_.BoxText(display_->Name(), box); }
 
   bool NoBoxFor(std::chrono::milliseconds quiet) {
     return !Eventually([&] { return !Boxes().empty(); }, quiet);
@@ -168,9 +186,11 @@ class ProgramSession : public testing::Test {
     return text;
   }
 
+  ProgramUnderTest& under_ = TheProgramUnderTest();
   TempDir dir_;
   std::filesystem::path folder_ = dir_.Path() / "program";
-  std::unique_ptr<VirtualDisplay> display_;
+  std::unique_ptr<VirtualDisplay> own_display_;
+  VirtualDisplay* display_ = nullptr;
   std::unique_ptr<Hand> hand_;
   std::unique_ptr<ChildProcess> meter_;
   std::unique_ptr<ChildProcess> program_;

@@ -57,7 +57,7 @@ TEST_P(CompleteDownload, StoresExactlyWhatTheMeterSent) {
   EXPECT_TRUE(NoBoxFor(700ms)) << Describe(Boxes());
   ExitProgram();
   EXPECT_TRUE(meter_->WaitFor(3s)) << "the meter still waits: the port was not closed";
-  EXPECT_FALSE(fs::exists(fs::symlink_status(InFolder("ports/com1"))));
+  EXPECT_FALSE(fs::exists(fs::symlink_status(Comm1Link())));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -65,7 +65,13 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(DownloadCase{"Fast", {"--fast", "--records", "400", "--seed", "21"}},
                     DownloadCase{"NoiseInSmallChunks",
                                  {"--fast", "--noise", "--chunk", "1-6", "--pause", "300",
-                                  "--records", "300", "--seed", "22"}}),
+                                  "--records", "300", "--seed", "22"}},
+                    DownloadCase{"OneByteChunks",
+                                 {"--fast", "--chunk", "1", "--pause", "200", "--records", "120",
+                                  "--seed", "25"}},
+                    DownloadCase{
+                        "LogMemory",
+                        {"--fast", "--memory", "log", "--records", "200", "--seed", "26"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct ExistingFileCase {
