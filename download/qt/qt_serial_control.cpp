@@ -272,7 +272,15 @@ void QtSerialControl::WakeOn(int bytes) {
 
 void QtSerialControl::OnError(QSerialPort::SerialPortError error) {
   if (opening_ || lost_ || !port_.isOpen()) return;
-  if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError) return;
+  // A read that fails ends the download as a lost port. On Linux Qt says ReadError or
+  // ResourceError; on Windows the failed read's system error decides, and one that Qt does not
+  // name comes as UnknownError or PermissionError: a line whose other end went away
+  // (ERROR_BROKEN_PIPE, as Wine gives it when the pseudo-terminal of its COM port closes).
+  // Without them the window would wait on a dead port for good.
+  if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError &&
+      error != QSerialPort::UnknownError && error != QSerialPort::PermissionError) {
+    return;
+  }
   // Qt is still inside its read when it reports the failure, and the failed read repeats until
   // the port is closed: close it once Qt has returned.
   lost_ = true;

@@ -171,8 +171,8 @@ class PackageUnderWine : public testing::Test {
 
   // Starts RX7731.exe (`program`: its Linux path, or its Windows path for an installed copy),
   // opens `to_open` (when given) through the grid's menu, presses Start with Comm. 1 chosen, and
-  // expects `data_file` to appear; the program is ended then (under Wine 8 no byte of the
-  // download arrives).
+  // expects the download in `data_file`, byte for byte what the meter's memory gives; the
+  // program is ended then.
   void StartDownload(const std::string& program, const fs::path& data_file,
                      const std::string& to_open = {}) {
     ChildProcess rx(prefix_->Command({program}), dir_.File("rx7731.log"), Environment(),
@@ -192,6 +192,9 @@ class PackageUnderWine : public testing::Test {
     EXPECT_TRUE(Eventually([&] { return fs::exists(data_file); }, 20s))
         << "Start made no " << data_file << "\nmeter-sim: " << meter_->Output() << "\n"
         << rx.Output();
+    EXPECT_TRUE(Eventually([&] { return ReadBytes(data_file) == ReadBytes(Sample()); }, 20s))
+        << data_file << " is not the meter's memory " << Sample()
+        << "\nmeter-sim: " << meter_->Output();
   }
 
   // Opens `file` with the grid menu's Open Data File in Wine's file dialog, and expects the grid

@@ -3,8 +3,8 @@
 // replaced by their metric twins. The tests run in order as one session; they read the
 // program's texts through the clipboard, which Wine shares with X.
 //
-// Under Wine 8 the program never learns that bytes arrived on a port, so no download completes
-// here: Start is proven up to the open port with its line set, waiting for the meter.
+// Here the meter stays silent after the port opens, so that Start is seen with the line set,
+// waiting for the meter; whole downloads run in wine_download_tests, the Linux scenarios.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -101,6 +101,19 @@ int CaptionWidth(const Screenshot& shot, const Place& place) {
   return first < 0 ? 0 : last - first + 1;
 }
 
+// The window's captions and where each is drawn.
+struct Caption {
+  const char* text;
+  Place place;
+};
+constexpr Caption kCaptions[] = {{"Data File Name", {4800, 600, 1935, 375}},
+                                 {"Number of  Data", {4800, 1800, 1935, 375}},
+                                 {"Data Transfer Status", {600, 1800, 3615, 375}},
+                                 {"Version : 100322 (Arial)", {7200, 600, 3855, 495}},
+                                 {"Start", kStart},
+                                 {"View Data", kViewData},
+                                 {"Exit", kExit}};
+
 // One program under test and its main window.
 struct Instance {
   std::unique_ptr<ChildProcess> process;
@@ -118,7 +131,8 @@ struct Session {
   std::unique_ptr<ChildProcess> meter;
   std::unique_ptr<WinePrefix> wine;
   Instance first, second;
-  std::string problem;  // why the session could not be set up
+  Screenshot at_100_percent;  // the first window as it started
+  std::string problem;        // why the session could not be set up
 };
 
 class WindowUnderWine : public testing::Test {
@@ -140,7 +154,7 @@ class WindowUnderWine : public testing::Test {
     s.meter = std::make_unique<ChildProcess>(
         std::vector<std::string>{RX_METER_SIM, "--link", s.link, "--units", RX_UNIT_TABLE,
                                  "--expect", s.data_file, "--records", "16", "--seed", "31",
-                                 "--repeat"},
+                                 "--repeat", "--delay", "600000"},
         s.dir.File("meter-sim.log"));
     s.wine = std::make_unique<WinePrefix>(s.dir.Path() / "wine", s.display->Name());
     if (!s.wine->Ready()) {
@@ -400,18 +414,8 @@ TEST_F(WindowUnderWine, OpensOnComm1WithTodaysFileInTheLinuxBuildsFonts) {
   ASSERT_GT(on_linux_shot.width, 0);
   ASSERT_GT(on_wine.width, 0);
 
-  struct Caption {
-    const char* text;
-    Place place;
-  };
-  const Caption captions[] = {{"Data File Name", {4800, 600, 1935, 375}},
-                              {"Number of  Data", {4800, 1800, 1935, 375}},
-                              {"Data Transfer Status", {600, 1800, 3615, 375}},
-                              {"Version : 100322 (Arial)", {7200, 600, 3855, 495}},
-                              {"Start", kStart},
-                              {"View Data", kViewData},
-                              {"Exit", kExit}};
-  for (const Caption& caption : captions) {
+  S().at_100_percent = on_wine;
+  for (const Caption& caption : kCaptions) {
     const int linux_width = CaptionWidth(on_linux_shot, caption.place);
     const int wine_width = CaptionWidth(on_wine, caption.place);
     std::cout << caption.text << ": " << wine_width << " pixels wide under Wine, " << linux_width
@@ -575,7 +579,7 @@ TEST_F(WindowUnderWine, StartOnAPortItCannotOpenSaysWhy) {
     H().Click(program.main, kStart);
     const WindowId box = WaitFor(program, kTitle, 5s);
     if (box.empty() && c.index == 0 && Holds(program.process->Pid(), S().link)) {
-      // Wine 8 checks sharing only on files, so a second program opens a COM port that
+      // Wine checks sharing only on files, so a second program opens a COM port that
       // another holds, which Windows denies: the message cannot show under Wine.
       std::cout << "Wine let a second program open COM1 while the first held it\n";
       continue;
@@ -614,6 +618,38 @@ TEST_F(WindowUnderWine, ExitEndsTheProgramAndClosesThePort) {
       },
       3s))
       << log;
+}
+
+// At 150 % (96 dots an inch become 144), as many Windows laptops run: the window is half as
+// large again, every control keeps its place relative to the others, and each caption is drawn
+// whole there: half as wide again as at 100 %, where a cut, wrapped or blank one is narrower.
+TEST_F(WindowUnderWine, At150PercentEveryCaptionIsWholeInItsPlace) {
+  ASSERT_GT(S().at_100_percent.width, 0) << "no picture of the window at 100 %";
+  ASSERT_EQ(S().wine->Run({"reg", "add", R"(HKCU\Control Panel\Desktop)", "/v", "LogPixels", "/t",
+                           "REG_DWORD", "/d", "144", "/f"},
+                          "reg"),
+            0)
+      << ReadBytes(S().wine->Log("reg"));
+  S().wine->RestartServer();  // Wine reads the setting as it starts
+  Instance scaled;
+  ASSERT_NO_FATAL_FAILURE(Launch(scaled, "scaled"));
+  std::this_thread::sleep_for(500ms);  // painted
+  const Screenshot shot = Shot(scaled.main, "window-at-150-percent.png");
+  ASSERT_GT(shot.width, 0);
+  EXPECT_NEAR(shot.width, S().at_100_percent.width * 3 / 2, 3);
+  EXPECT_NEAR(shot.height, S().at_100_percent.height * 3 / 2, 3);
+  for (const Caption& caption : kCaptions) {
+    const Place& p = caption.place;
+    const Place there{p.left * 3 / 2, p.top * 3 / 2, p.width * 3 / 2, p.height * 3 / 2};
+    const int at_100 = CaptionWidth(S().at_100_percent, p);
+    const int at_150 = CaptionWidth(shot, there);
+    std::cout << caption.text << ": " << at_150 << " pixels wide at 150 %, " << at_100
+              << " at 100 %\n";
+    EXPECT_NEAR(at_150, at_100 * 3 / 2, std::max(3, at_100 / 10)) << caption.text;
+  }
+  H().Click(scaled.main, Place{kExit.left * 3 / 2, kExit.top * 3 / 2, kExit.width * 3 / 2,
+                               kExit.height * 3 / 2});
+  EXPECT_TRUE(scaled.process->WaitFor(15s)) << "Exit at 150 % did not end the program";
 }
 
 }  // namespace
