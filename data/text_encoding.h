@@ -17,6 +17,9 @@ inline bool IsAscii(std::string_view bytes) {
   return true;
 }
 
+// Appends code point `cp` to `out` in UTF-8.
+void AppendCodePoint(std::string& out, char32_t cp);
+
 // True when `bytes` is well-formed UTF-8 (no overlong forms, surrogates or code points past
 // U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);

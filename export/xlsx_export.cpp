@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "data/native_path.h"
+#include "data/text_encoding.h"
 #include "export/export_columns.h"
 
 namespace rx {
@@ -26,19 +27,6 @@ constexpr double kFilterButton = 3;
 constexpr double kWidestColumn = 60;
 
 enum Column : lxw_col_t { kNumber, kKind, kChannel, kValue, kUnit, kTime, kLastTimeStamp };
-
-void AppendUtf8(std::string& out, char32_t code_point) {
-  if (code_point < 0x80) {
-    out += static_cast<char>(code_point);
-  } else if (code_point < 0x800) {
-    out += static_cast<char>(0xC0 | (code_point >> 6));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (code_point >> 12));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  }
-}
 
 // The length of the well-formed UTF-8 sequence at the start of `text` and its code point, or a
 // length of 0 when it is not one.
@@ -135,7 +123,7 @@ std::string XlsxCellText(std::string_view text) {
     char32_t code_point = 0;
     const size_t length = DecodeUtf8(text.substr(i), code_point);
     if (length == 0) {
-      AppendUtf8(out, 0xFFFD);
+      AppendCodePoint(out, 0xFFFD);
       ++i;
       continue;
     }
