@@ -298,8 +298,12 @@ TEST(DataFileReader, HandsOverTheRecordsOfAFileInItsChunksAsInMemory) {
     const std::string path = dir.File("s.dat");
     std::thread writer;
     if (c.through_pipe) {
+#ifdef _WIN32
+      continue;  // Windows has no named pipe in the file system to read a data file from
+#else
       ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
       writer = std::thread([&] { WriteBytes(path, c.bytes); });
+#endif
     } else {
       WriteBytes(path, c.bytes);
     }
