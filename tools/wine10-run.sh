@@ -73,4 +73,10 @@ esac
 wd=$(pwd -P)
 PATH=/usr/lib/wine:/usr/local/bin:/usr/bin:/bin
 export PATH
+# Wine's desktop process says on stderr that it has no runtime folder where none is set (CI, cron).
+if [ ! -d "${XDG_RUNTIME_DIR:-}" ]; then
+  XDG_RUNTIME_DIR=/tmp/rx7731-wine-runtime-$(id -u)
+  mkdir -p -m 0700 "$XDG_RUNTIME_DIR"
+  export XDG_RUNTIME_DIR
+fi
 exec unshare --root="$ROOT" --wd="$wd" "$program" "$@"
