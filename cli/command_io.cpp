@@ -22,15 +22,6 @@ std::unique_ptr<DataFileReader> OpenDataFileOrReport(const std::string& path) {
   }
 }
 
-std::optional<DataFileContents> ReadDataFileOrReport(const std::string& path) {
-  try {
-    return ReadWholeDataFile(path);
-  } catch (const DataFileError& e) {
-    Report(e.what());
-    return std::nullopt;
-  }
-}
-
 bool WriteOutputOrReport(const std::string& output_path,
                          const std::function<void(std::ostream&)>& write) {
   errno = 0;

@@ -15,10 +15,6 @@ namespace rx::cli {
 // message (the file and the system's reason) to stderr and returns none.
 std::unique_ptr<DataFileReader> OpenDataFileOrReport(const std::string& path);
 
-// Every record of the data file at `path`. On failure prints the reader's message (the file, and
-// the line that is not a record, or the system's reason) to stderr and returns none.
-std::optional<DataFileContents> ReadDataFileOrReport(const std::string& path);
-
 // Runs `write` on the file at `output_path`, created or emptied, or on stdout when the path is
 // empty. Returns false after printing what failed, on what, and the system's reason to stderr.
 // When `write` throws DataFileError (the data file being read turns out not to be one part-way
