@@ -90,9 +90,8 @@ class ProgramSession : public testing::Test {
   void StartProgram() {
     using namespace std::chrono_literals;
     ASSERT_NO_FATAL_FAILURE(LaunchProgram());
-    // Wine maps a new window at a first size and may map it again at its own, so the first
-    // window seen can be gone or still short a moment later.
-    Eventually([&] { return FindMainWindow() || !Boxes().empty(); }, 15s);
+    // Wine can map a new window at a first, small size and only then give it its own.
+    Eventually([&] { return FindMainWindow(); }, 15s);
     ASSERT_TRUE(FindMainWindow()) << "the first window is not the main window: "
                                   << Describe(Boxes());
   }
