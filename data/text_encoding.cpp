@@ -33,6 +33,18 @@ size_t ValidSequence(std::string_view bytes) {
 
 }  // namespace
 
+size_t DecodeUtf8(std::string_view bytes, char32_t& code_point) {
+  if (bytes.empty()) return 0;
+  const size_t length = ValidSequence(bytes);
+  if (length == 0) return 0;
+  constexpr unsigned char kLeadBits[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+  code_point = static_cast<unsigned char>(bytes[0]) & kLeadBits[length];
+  for (size_t i = 1; i < length; ++i) {
+    code_point = (code_point << 6) | (static_cast<unsigned char>(bytes[i]) & 0x3F);
+  }
+  return length;
+}
+
 void AppendCodePoint(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);

@@ -17,6 +17,10 @@ inline bool IsAscii(std::string_view bytes) {
   return true;
 }
 
+// The length of the well-formed UTF-8 sequence at the start of `bytes`, with its code point in
+// `code_point`; 0 when `bytes` starts with none.
+size_t DecodeUtf8(std::string_view bytes, char32_t& code_point);
+
 // Appends code point `cp` to `out` in UTF-8.
 void AppendCodePoint(std::string& out, char32_t cp);
 

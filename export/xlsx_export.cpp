@@ -28,37 +28,6 @@ constexpr double kWidestColumn = 60;
 
 enum Column : lxw_col_t { kNumber, kKind, kChannel, kValue, kUnit, kTime, kLastTimeStamp };
 
-// The length of the well-formed UTF-8 sequence at the start of `text` and its code point, or a
-// length of 0 when it is not one.
-size_t DecodeUtf8(std::string_view text, char32_t& code_point) {
-  const auto lead = static_cast<unsigned char>(text[0]);
-  size_t length;
-  char32_t smallest;
-  if (lead < 0x80) {
-    code_point = lead;
-    return 1;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2, code_point = lead & 0x1F, smallest = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, code_point = lead & 0x0F, smallest = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, code_point = lead & 0x07, smallest = 0x10000;
-  } else {
-    return 0;
-  }
-  if (text.size() < length) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    const auto next = static_cast<unsigned char>(text[k]);
-    if ((next & 0xC0) != 0x80) return 0;
-    code_point = (code_point << 6) | (next & 0x3F);
-  }
-  if (code_point < smallest || code_point > 0x10FFFF ||
-      (code_point >= 0xD800 && code_point <= 0xDFFF)) {
-    return 0;
-  }
-  return length;
-}
-
 bool IsHex(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }

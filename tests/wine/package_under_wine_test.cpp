@@ -187,7 +187,9 @@ class PackageUnderWine : public testing::Test {
         },
         90s);
     ASSERT_FALSE(main.empty()) << program << " showed no window\n" << rx.Output();
-    if (!to_open.empty()) ASSERT_NO_FATAL_FAILURE(OpenDataFile(main, to_open));
+    if (!to_open.empty()) {
+      ASSERT_NO_FATAL_FAILURE(OpenDataFile(main, to_open));
+    }
     hand_->Click(main, kStart);
     EXPECT_TRUE(Eventually([&] { return fs::exists(data_file); }, 20s))
         << "Start made no " << data_file << "\nmeter-sim: " << meter_->Output() << "\n"
