@@ -144,6 +144,48 @@ TEST_F(ProgramWindow, ExitHalfWayKeepsEveryRecordReceived) {
   EXPECT_LT(records, 600);
 }
 
+// The grid's menu opens on the right button's press, under the pointer, and runs an item only
+// when one is picked: holding the button, then letting it go, opens no plot window.
+TEST_F(ProgramWindow, ARightPressOnTheGridOpensTheMenuAndOnlyAPickedItemPlots) {
+  ASSERT_NO_FATAL_FAILURE(StartMeter({"--fast", "--records", "120", "--seed", "27"}));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  Click(kStart);
+  Answer(WaitForBox(kTitle), "Return");
+  Click(kViewData);
+  ASSERT_TRUE(NoBoxFor(500ms)) << Describe(Boxes());
+  const auto plot_windows = [&] {
+    return hand_->Run({"search", "--all", "--onlyvisible", "--pid", std::to_string(program_->Pid()),
+                       "--name", "^Readings of "});
+  };
+
+  hand_->MoveTo(main_, kGrid.CentreX(), kGrid.CentreY());
+  std::this_thread::sleep_for(300ms);
+  hand_->Press(3);
+  // The menu is a window of the program's class under the pointer, with no WM_NAME of its own.
+  const auto menu_windows = [&] {
+    std::vector<WindowId> menus = hand_->Run(
+        {"search", "--all", "--onlyvisible", "--class", std::string("^") + kTitle + "$"});
+    std::erase(menus, main_);
+    return menus;
+  };
+  std::vector<WindowId> menus;
+  EXPECT_TRUE(Eventually([&] { return !(menus = menu_windows()).empty(); }, 3s)) << "no menu";
+  EXPECT_FALSE(Eventually([&] { return !plot_windows().empty(); }, 1500ms))
+      << "a plot window opened while the button was held";
+  hand_->Release(3);
+  EXPECT_FALSE(Eventually([&] { return !plot_windows().empty(); }, 700ms))
+      << "letting go of the button ran an item";
+  ASSERT_EQ(menus.size(), 1u);
+  ASSERT_EQ(menu_windows(), menus) << "the menu closed on the release";
+
+  // "Plot Readings..." is the menu's first item.
+  hand_->ClickAt(menus[0], 40, 10);
+  EXPECT_TRUE(Eventually([&] { return plot_windows().size() == 1; }, 5s))
+      << "picking Plot Readings... opened no plot window\n"
+      << program_->Output();
+  // With no window manager the plot window covers Exit; the fixture ends the program.
+}
+
 TEST_F(ProgramWindow, APortWithNoDeviceShowsOneErrorAndLeavesStartUsable) {
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   // Comm. 100: the list starts at Comm. 1, and no device stands for numbers above 96.

@@ -48,6 +48,7 @@ inline constexpr Place kExit{7200, 7200, 3855, 650};
 // The text part of the port list (in the frame at 600, 480) and the data file name box.
 inline constexpr Place kPortList{600 + 1440, 480 + 280, 1400, 405};
 inline constexpr Place kFileName{4800, 960, 1935, 375};
+inline constexpr Place kGrid{720, 3120, 5895, 4815};
 
 class VirtualDisplay {
  public:
@@ -140,6 +141,15 @@ class Hand {
     Run({"mousemove", "--window", window, std::to_string(x), std::to_string(y), "click",
          std::to_string(button)});
   }
+
+  // Moves the pointer to pixel (x, y) of the window's client area.
+  void MoveTo(const WindowId& window, int x, int y) const {
+    Run({"mousemove", "--window", window, std::to_string(x), std::to_string(y)});
+  }
+
+  // Presses or lets go of `button` where the pointer is.
+  void Press(int button) const { Run({"mousedown", std::to_string(button)}); }
+  void Release(int button) const { Run({"mouseup", std::to_string(button)}); }
 
   // Gives `window` the keyboard and presses `keys` (xdotool key names) one after the other.
   void Keys(const WindowId& window, std::vector<std::string> keys) const {
