@@ -17,14 +17,17 @@ void AlignedTable::Widen(std::span<const std::string> row) {
 
 void AlignedTable::Append(std::string& text, std::span<const std::string> row) const {
   const size_t columns = std::min(row.size(), width_.size());
+  size_t end = text.size();  // of the last cell's text that is not empty
   for (size_t c = 0; c < columns; ++c) {
     if (c > 0) text += "  ";
     const size_t characters = CharacterCount(row[c]);
     const size_t padding = width_[c] > characters ? width_[c] - characters : 0;
     if (right_aligned_[c]) text.append(padding, ' ');
     text += row[c];
+    if (!row[c].empty()) end = text.size();
     if (!right_aligned_[c] && c + 1 < columns) text.append(padding, ' ');
   }
+  text.resize(end);  // no blanks of padding after the last text
   text += '\n';
 }
 

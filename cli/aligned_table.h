@@ -16,7 +16,8 @@ class AlignedTable {
   explicit AlignedTable(std::vector<bool> right_aligned);
 
   void Widen(std::span<const std::string> row);
-  // Appends `row` and a line end to `text`; a left-aligned last column gets no padding.
+  // Appends `row` and a line end to `text`, without blanks of padding after its last text (a
+  // cell's own blanks stay).
   void Append(std::string& text, std::span<const std::string> row) const;
 
  private:
