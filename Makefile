@@ -7,7 +7,7 @@ DEB_PACKAGES = cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgtes
   libcli11-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev nlohmann-json3-dev \
   libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick fonts-liberation2 clang libclang-rt-14-dev \
   librsvg2-bin help2man dpkg-dev fakeroot desktop-file-utils appstream lintian man-db util-linux \
-  python3 ccache libxlsxwriter-dev python3-openpyxl libreoffice-calc-nogui locales
+  python3 ccache libxlsxwriter-dev python3-openpyxl libreoffice-calc-nogui locales poppler-utils
 
 # A compiler cache where one is installed: a build of sources it has compiled before, in this
 # clone or another, takes seconds.

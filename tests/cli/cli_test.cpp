@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -29,17 +30,19 @@ struct Outcome {
   std::string output;  // stdout and stderr together
 };
 
-Outcome RunProgram(const TempDir& dir, std::vector<std::string> argv) {
+Outcome RunProgram(const TempDir& dir, std::vector<std::string> argv,
+                   const std::map<std::string, std::string>& env = {}) {
   static int runs = 0;
-  test::ChildProcess child(argv, dir.File("run" + std::to_string(++runs) + ".log"), {},
+  test::ChildProcess child(argv, dir.File("run" + std::to_string(++runs) + ".log"), env,
                            dir.Path().string());
   EXPECT_TRUE(child.WaitFor(std::chrono::seconds(20))) << argv[0] << " did not end";
   return {child.ExitCode().value_or(-1), child.Output()};
 }
 
-Outcome RunCli(const TempDir& dir, std::vector<std::string> args) {
+Outcome RunCli(const TempDir& dir, std::vector<std::string> args,
+               const std::map<std::string, std::string>& env = {}) {
   args.insert(args.begin(), RX_CLI);
-  return RunProgram(dir, args);
+  return RunProgram(dir, args, env);
 }
 
 // One record to write with the real DataFileWriter: a time record (time text), a channel
@@ -455,6 +458,118 @@ TEST_P(StatsOfFile, PrintsTheSameFiguresAsTextCsvAndJsonLines) {
 
 INSTANTIATE_TEST_SUITE_P(Files, StatsOfFile, testing::ValuesIn(kStatsCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A text's lines with each run of blanks made one and none at either end, so that a table as
+// one program aligns it compares with the same table as another lays it out.
+std::vector<std::string> CollapsedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    std::string collapsed;
+    for (const char c : line) {
+      const bool blank = c == ' ' || c == '\t' || c == '\f' || c == '\r';
+      if (!blank) {
+        collapsed += c;
+      } else if (!collapsed.empty() && collapsed.back() != ' ') {
+        collapsed += ' ';
+      }
+    }
+    while (!collapsed.empty() && collapsed.back() == ' ') collapsed.pop_back();
+    if (!collapsed.empty()) lines.push_back(collapsed);
+  }
+  return lines;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The report as poppler reads it: pdfinfo's page count and paper (by --paper, and by the locale
+// where it is not given), pdftotext's page 1 with the statistics and sessions as stats prints
+// them, the first and last records as show prints them, and "Page n of m" on every page.
+TEST(Report, PopplerReadsTheFiguresRecordsAndPagesOfTheCommands) {
+  TempDir dir;
+  std::vector<Record> records = {{"231207093015"s, "Time"s, 0}};
+  for (int i = 0; i < 150; ++i) {
+    records.push_back({i % 50 == 7 ? 999999.0 : 20 + (i % 17) * 0.25,
+                       "\xB0"
+                       "C        "s,
+                       1});
+    if (i % 10 == 0) records.push_back({-1.25 * (i % 3), int16_t{7}, 2});
+    if (i == 100) records.push_back({"231207100000"s, "Time"s, 0});
+  }
+  WriteDataFile(dir.File("in.dat"), records);
+  const std::vector<std::string> stats = CollapsedLines(RunCli(dir, {"stats", "in.dat"}).output);
+  const std::vector<std::string> show = CollapsedLines(RunCli(dir, {"show", "in.dat"}).output);
+  ASSERT_EQ(show.size(), records.size() + 1);
+  ASSERT_EQ(stats.size(), 1 + 2 + 1 + 2) << "two series, two sessions";
+
+  const struct {
+    std::vector<std::string> options;
+    std::map<std::string, std::string> env;
+    std::string paper;  // as pdfinfo names it
+  } cases[] = {
+      {{"--paper", "a4"}, {{"LC_ALL", "C.UTF-8"}}, "(A4)"},
+      {{"--paper", "letter"}, {{"LC_ALL", "C.UTF-8"}}, "(letter)"},
+      {{}, {{"LC_ALL", "en_US.UTF-8"}}, "(letter)"},
+      {{}, {{"LC_ALL", ""}, {"LANG", "en_US.UTF-8"}}, "(letter)"},
+      {{}, {{"LC_ALL", "de_DE.UTF-8"}}, "(A4)"},
+      {{"--paper", "a4"}, {{"LC_ALL", "en_US.UTF-8"}}, "(A4)"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"report", "in.dat", "--output", "out.pdf"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    SCOPED_TRACE(testing::PrintToString(args) + " " + testing::PrintToString(c.env));
+    const Outcome run = RunCli(dir, args, c.env);
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+
+    const Outcome info = RunProgram(dir, {RX_PDFINFO, "out.pdf"});
+    ASSERT_EQ(info.exit_code, 0) << info.output;
+    const size_t pages_at = info.output.find("Pages:");
+    ASSERT_NE(pages_at, std::string::npos) << info.output;
+    const int pages = std::stoi(info.output.substr(pages_at + 6));
+    EXPECT_GE(pages, 3) << "page 1 and " << records.size() << " records";
+    const size_t size_at = info.output.find("Page size:");
+    ASSERT_NE(size_at, std::string::npos);
+    const std::string size = info.output.substr(size_at, info.output.find('\n', size_at) - size_at);
+    EXPECT_NE(size.find(c.paper), std::string::npos) << size;
+    EXPECT_EQ(run.output, "out.pdf: " + std::to_string(records.size()) + " records on " +
+                              std::to_string(pages) + " pages\n");
+
+    const Outcome text = RunProgram(dir, {RX_PDFTOTEXT, "-layout", "out.pdf", "-"});
+    ASSERT_EQ(text.exit_code, 0) << text.output;
+    std::vector<std::vector<std::string>> page_lines;
+    size_t start = 0;
+    for (size_t end; (end = text.output.find('\f', start)) != std::string::npos; start = end + 1) {
+      page_lines.push_back(CollapsedLines(text.output.substr(start, end - start)));
+    }
+    ASSERT_EQ(page_lines.size(), static_cast<size_t>(pages));
+    const std::vector<std::string>& first = page_lines.front();
+    EXPECT_EQ(first.front(), "in.dat") << "the title";
+    EXPECT_TRUE(HasLine(first, std::to_string(records.size()) + " records, 2 sessions"));
+    for (const std::string& line : stats) {
+      EXPECT_TRUE(HasLine(first, line)) << "no line \"" << line << "\" on page 1:\n"
+                                        << testing::PrintToString(first);
+    }
+    for (int n = 1; n <= pages; ++n) {
+      const std::string footer =
+          "in.dat Page " + std::to_string(n) + " of " + std::to_string(pages);
+      EXPECT_EQ(page_lines[n - 1].back(), footer);
+    }
+    // The header row on every page of records, the first record at the top of page 2 and the
+    // last at the bottom of the last page.
+    for (int n = 2; n <= pages; ++n) {
+      EXPECT_TRUE(HasLine(page_lines[n - 1], show.front())) << "page " << n;
+    }
+    const std::vector<std::string>& second = page_lines[1];
+    const auto header = std::find(second.begin(), second.end(), show.front());
+    ASSERT_NE(header, second.end());
+    EXPECT_EQ(*(header + 1), show[1]);
+    const std::vector<std::string>& last = page_lines.back();
+    ASSERT_GE(last.size(), 2u);
+    EXPECT_EQ(last[last.size() - 2], show.back());
+  }
+}
 
 struct ExitCase {
   std::vector<std::string> args;
