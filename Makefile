@@ -138,7 +138,7 @@ fuzz: deps $(ASAN_BUILD)/CMakeCache.txt
 
 # Speed next to the serial line's limit, each figure beside its target: decode and store, the
 # program on a virtual display (start-up, downloads through a pseudo-terminal, View Data),
-# rx7731-cli's export and plot of 100,000 records.
+# rx7731-cli's export, plot, stats and report of 10,000 to 1,000,000 records.
 bench: build
 	$(BUILD)/bin/rx_bench --benchmark_min_time=1
 	$(BUILD)/bin/serial_download_bench
