@@ -81,9 +81,8 @@ void AddStatsCommand(CLI::App& app, int& exit_code) {
   auto arguments = std::make_shared<StatsArguments>();
   CLI::App* command = app.add_subcommand(
       "stats",
-      "Prints each series' readings, readings without valid digits, minimum and maximum (with "
-      "the record No. where each first occurs), mean, sample standard deviation and first and "
-      "last record No., then each session: a time record and the readings after it.");
+      "Prints the statistics of each channel and unit (readings, minimum, maximum, mean, "
+      "standard deviation...), then the sessions: each time record and the readings after it.");
   command->add_option("FILE", arguments->file, "the data file")->required()->type_name("");
   command
       ->add_option("--channel,-c", arguments->channels,
