@@ -12,9 +12,6 @@ namespace {
 
 constexpr size_t kChunk = 64 * 1024;
 
-// Below this a value rounded to 15 significant digits stays a finite double.
-constexpr double kLargestRoundedDown = 1.79769313486231e308;
-
 template <typename Integer>
 void AppendInteger(std::string& out, Integer value) {
   char text[12];
@@ -23,18 +20,7 @@ void AppendInteger(std::string& out, Integer value) {
 
 }  // namespace
 
-void AppendCsvNumber(std::string& out, double value) {
-  const size_t start = out.size();
-  AppendDouble(out, value);
-  if (std::fabs(value) <= kLargestRoundedDown) return;
-  double back = 0;
-  if (std::from_chars(out.data() + start, out.data() + out.size(), back).ec == std::errc()) return;
-  out.resize(start);
-  char text[32];
-  char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific).ptr;
-  std::replace(text, end, 'e', 'E');
-  out.append(text, end);
-}
+void AppendCsvNumber(std::string& out, double value) { AppendDoubleReadingBack(out, value); }
 
 void AppendCsvText(std::string& out, std::string_view text) {
   out += '"';

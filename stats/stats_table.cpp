@@ -21,7 +21,7 @@ std::string NumberText(const std::optional<int32_t>& number) {
 std::string ValueText(const std::optional<double>& value) {
   if (!value) return {};
   std::string text;
-  AppendDouble(text, *value);
+  AppendDoubleReadingBack(text, *value);
   return text;
 }
 

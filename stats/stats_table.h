@@ -29,7 +29,8 @@ using SessionTexts = std::array<std::string, kSessionColumns.size()>;
 // first time record, and how many readings follow it.
 SessionTexts SessionCells(const SessionStats& session);
 
-// A value as the data file writes it; empty where there is none.
+// A value as the data file writes it (in full where that would not read back); empty where
+// there is none.
 std::string ValueText(const std::optional<double>& value);
 
 }  // namespace rx

@@ -354,9 +354,11 @@ const StatsCase kStatsCases[] = {
      "2,-1.7976931348623157e308,\"V         \",1\r\n3,1e400,\"V         \",1\r\n"
      "4,nan,\"V         \",1\r\n",
      {},
-     "Series  Readings  No digits                         Minimum                        Maximum"
+     "Series  Readings  No digits                           Minimum                          "
+     "Maximum"
      "  Mean  Std. dev.  From No.  To No.\n"
-     "ch 1 V         2          3  -1.79769313486232E+308 (No. 3)  1.79769313486232E+308 (No. 2)"
+     "ch 1 V         2          3  -1.7976931348623157E+308 (No. 3)  1.7976931348623157E+308 (No. "
+     "2)"
      "     0                    2       3\n"
      "\n"
      "No.  Time  Readings\n"
