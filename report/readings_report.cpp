@@ -146,9 +146,8 @@ struct TableLayout {
   double row_height = 0;
 };
 
-// Columns as wide as their widest text in `fonts`' size, the text made smaller (down to a
-// legible least) when they would not fit across the page. `widest` gives each column's widest
-// texts, measured by `measure` in a font.
+// Columns as wide as their widest text, which `measure` gives for a font's metrics, in a smaller
+// type (down to a legible least) where they would not fit across the page's `width`.
 TableLayout MeasureTable(QPaintDevice& device, std::vector<bool> right_aligned, double width,
                          const std::function<std::vector<double>(const QFontMetricsF&)>& measure) {
   TableLayout layout;
