@@ -7,7 +7,7 @@ DEB_PACKAGES = cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgtes
   libcli11-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev nlohmann-json3-dev \
   libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick fonts-liberation2 clang libclang-rt-14-dev \
   librsvg2-bin help2man dpkg-dev fakeroot desktop-file-utils appstream lintian man-db util-linux \
-  python3 ccache libxlsxwriter-dev python3-openpyxl libreoffice-calc-nogui locales
+  python3 ccache libxlsxwriter-dev python3-openpyxl libreoffice-calc-nogui locales poppler-utils
 
 # A compiler cache where one is installed: a build of sources it has compiled before, in this
 # clone or another, takes seconds.
@@ -138,7 +138,7 @@ fuzz: deps $(ASAN_BUILD)/CMakeCache.txt
 
 # Speed next to the serial line's limit, each figure beside its target: decode and store, the
 # program on a virtual display (start-up, downloads through a pseudo-terminal, View Data),
-# rx7731-cli's export and plot of 100,000 records.
+# rx7731-cli's export, plot, stats and report of 10,000 to 1,000,000 records.
 bench: build
 	$(BUILD)/bin/rx_bench --benchmark_min_time=1
 	$(BUILD)/bin/serial_download_bench

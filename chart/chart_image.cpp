@@ -12,10 +12,7 @@ namespace rx {
 namespace {
 
 void Render(const QChart& chart, QPainter& painter) {
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setRenderHint(QPainter::TextAntialiasing);
-  const QRectF source = chart.sceneBoundingRect();
-  chart.scene()->render(&painter, QRectF(QPointF(0, 0), source.size()), source);
+  RenderChart(chart, painter, QRectF(QPointF(0, 0), chart.sceneBoundingRect().size()));
 }
 
 [[noreturn]] void Fail(const QString& path, const QString& reason) {
@@ -24,6 +21,12 @@ void Render(const QChart& chart, QPainter& painter) {
 }
 
 }  // namespace
+
+void RenderChart(const QChart& chart, QPainter& painter, const QRectF& target) {
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setRenderHint(QPainter::TextAntialiasing);
+  chart.scene()->render(&painter, target, chart.sceneBoundingRect());
+}
 
 std::optional<ChartImageFormat> ChartImageFormatFor(const QString& path) {
   const QString suffix = QFileInfo(path).suffix().toLower();

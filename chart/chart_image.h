@@ -4,6 +4,8 @@
 #include <QChart>
 #include <QGraphicsScene>
 #include <QImage>
+#include <QPainter>
+#include <QRectF>
 #include <QSize>
 #include <QString>
 #include <optional>
@@ -32,6 +34,9 @@ void SetChartSize(QGraphicsScene& scene, QChart& chart, QSize size);
 // The chart as it is laid out now (in a view, or after SetChartSize), at its own size.
 QByteArray ChartSvg(const QChart& chart, const QString& title);
 QImage ChartImage(const QChart& chart);
+// Draws the chart as it is laid out now into `target` of `painter`'s device, scaled to fill it:
+// as vectors and text on a vector device (SVG, PDF).
+void RenderChart(const QChart& chart, QPainter& painter, const QRectF& target);
 
 // Writes the chart to `path` as SVG or PNG by the name's extension. The file is replaced only
 // once the whole image is written. Throws ChartImageError.

@@ -9,6 +9,7 @@
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace rx {
@@ -21,14 +22,24 @@ constexpr qreal kLineWidth = 1.0;
 // Above the grid and axes of the chart, below its legend.
 constexpr qreal kLinesZ = 5;
 
-// A value range that an axis can show: never empty, with a little room above and below.
+// A value range that an axis can show: never empty, with a little room above and below. Its
+// span stays far from the largest double, as Qt works out the ticks from it times their count:
+// for values near the largest double the axis ends at a sixteenth of it, and the lines leave
+// the plot at its edges.
 std::pair<double, double> Padded(double low, double high) {
-  if (!(high > low)) {
-    const double half = low == 0 ? 1 : std::abs(low) * 0.1;
-    return {low - half, high + half};
+  const double bound = std::numeric_limits<double>::max() / 16;
+  const double room = high > low ? (high / 2 - low / 2) * 0.1
+                                 : (low == 0 ? 1 : std::min(std::abs(low), bound) * 0.1);
+  double from = std::clamp(low - room, -bound, bound);
+  double to = std::clamp(high + room, -bound, bound);
+  if (!(to > from)) {  // every value beyond the bound on one side
+    if (from >= bound) {
+      from = bound / 2;
+    } else {
+      to = -bound / 2;
+    }
   }
-  const double room = (high - low) * 0.05;
-  return {low - room, high + room};
+  return {from, to};
 }
 
 // 1, 2 or 5 times a power of ten, the nearest to `step`, and at least one record.
@@ -99,7 +110,8 @@ class ReadingsLinesItem : public QGraphicsItem {
     painter->setPen(
         QPen(QColor(120, 120, 150, alpha), 0.8, spacing > 6 ? Qt::DashLine : Qt::SolidLine));
     painter->setBrush(Qt::NoBrush);
-    painter->drawPath(marker_lines);
+    // An empty path would still leave a closing operator without a point in a PDF.
+    if (!marker_lines.isEmpty()) painter->drawPath(marker_lines);
 
     const int columns = static_cast<int>(std::ceil(plot.width()));
     const std::vector<ChartSeries>& series = chart_->Data().series;
@@ -215,6 +227,9 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
     const auto [low, high] = Padded(extent[a].first, extent[a].second);
     value_axes_[a]->setRange(low, high);
     value_axes_[a]->applyNiceNumbers();
+    if (!std::isfinite(value_axes_[a]->max() - value_axes_[a]->min())) {
+      value_axes_[a]->setRange(low, high);  // rounded out past what a double holds
+    }
     whole_ranges_.emplace_back(value_axes_[a]->min(), value_axes_[a]->max());
   }
 

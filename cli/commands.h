@@ -10,5 +10,7 @@ void AddDownloadCommand(CLI::App& app, const std::string& program_folder, int& e
 void AddShowCommand(CLI::App& app, int& exit_code);
 void AddExportCommand(CLI::App& app, int& exit_code);
 void AddPlotCommand(CLI::App& app, int& exit_code);
+void AddStatsCommand(CLI::App& app, int& exit_code);
+void AddReportCommand(CLI::App& app, int& exit_code);
 
 }  // namespace rx::cli

@@ -21,8 +21,10 @@ std::string UsageProblem(const CLI::App& app, const CLI::ParseError& e) {
 
 int main(int argc, char** argv) {
   using namespace rx::cli;
-  CLI::App app{"Downloads a meter's memory to a data file, and shows, exports or plots data files.",
-               "rx7731-cli"};
+  CLI::App app{
+      "Downloads a meter's memory to a data file, and shows, exports, plots, sums up or reports "
+      "on data files.",
+      "rx7731-cli"};
   app.set_version_flag("--version", "rx7731-cli " RX_VERSION);
   app.require_subcommand(1, 1);
   // Options begin with "-" on Windows too, so that a path such as /data/x.dat stays a path.
@@ -36,6 +38,8 @@ int main(int argc, char** argv) {
   AddShowCommand(app, exit_code);
   AddExportCommand(app, exit_code);
   AddPlotCommand(app, exit_code);
+  AddStatsCommand(app, exit_code);
+  AddReportCommand(app, exit_code);
   try {
     app.parse(static_cast<int>(word_pointers.size()), word_pointers.data());
   } catch (const CLI::ParseError& e) {

@@ -1,4 +1,3 @@
-#include <QApplication>
 #include <QFileInfo>
 #include <QGraphicsScene>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include "chart/chart_image.h"
 #include "chart/readings_chart.h"
 #include "cli/commands.h"
+#include "cli/drawing_application.h"
 #include "cli/exit_codes.h"
 #include "data/data_file_reader.h"
 
@@ -50,30 +50,8 @@ std::string ChannelList(const std::vector<int>& channels) {
   return list;
 }
 
-// As it starts, Qt looks for a sandbox's marker in the user's runtime directory and, where
-// XDG_RUNTIME_DIR is not set (cron, su), warns that it takes a default. A chart needs no runtime
-// directory: that warning is Qt's, not the command's, and stays off standard error. Every other
-// message of Qt's goes on as before.
-QtMessageHandler qt_messages = nullptr;
-
-void WithoutRuntimeDirWarning(QtMsgType type, const QMessageLogContext& context,
-                              const QString& message) {
-  if (type == QtWarningMsg &&
-      message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set"))) {
-    return;
-  }
-  qt_messages(type, context, message);
-}
-
 int Plot(const PlotOptions& options) {
-  // Plotting needs no display: Qt draws on its offscreen platform unless the caller chose one.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  int argc = 1;
-  char name[] = "rx7731-cli";
-  char* argv[] = {name, nullptr};
-  qt_messages = qInstallMessageHandler(WithoutRuntimeDirWarning);
-  QApplication application(argc, argv);
-  qInstallMessageHandler(qt_messages);
+  const std::unique_ptr<QApplication> application = StartDrawing();
 
   const std::vector<int16_t> channels(options.channels.begin(), options.channels.end());
   ChartDataBuilder builder(channels);

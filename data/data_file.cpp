@@ -122,6 +122,21 @@ void AppendDouble(std::string& out, double value) {
   out.append(text, WriteDouble(text, value));
 }
 
+void AppendDoubleReadingBack(std::string& out, double value) {
+  // Below this a value rounded to 15 significant digits stays a finite double.
+  constexpr double kLargestRoundedDown = 1.79769313486231e308;
+  const size_t start = out.size();
+  AppendDouble(out, value);
+  if (std::fabs(value) <= kLargestRoundedDown) return;
+  double back = 0;
+  if (std::from_chars(out.data() + start, out.data() + out.size(), back).ec == std::errc()) return;
+  out.resize(start);
+  char text[32];
+  char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific).ptr;
+  std::replace(text, end, 'e', 'E');
+  out.append(text, end);
+}
+
 size_t DataFileWriter::Bound(const RecordItem& item) {
   return std::visit([](const auto& v) { return Bound(v); }, item);
 }

@@ -28,6 +28,10 @@ using RecordItem = std::variant<std::string_view, int16_t, int32_t, double>;
 // significant digits, no trailing zeros, no point for whole values, "0" before the point of a
 // magnitude below one. Magnitudes below 1e-7 or from 1e21 up use an exponent (1.234E-29).
 void AppendDouble(std::string& out, double value);
+// The same, except for a value so near the largest double that 15 digits round past it
+// (1.79769313486232E+308 reads back as infinity): that one is written in full. For the views
+// beside the data file, whose numbers must read back.
+void AppendDoubleReadingBack(std::string& out, double value);
 
 // Writes the lines of one download. Records are buffered and reach the operating system on
 // Flush, Close, or when the buffer grows large.

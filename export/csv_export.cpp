@@ -12,26 +12,17 @@ namespace {
 
 constexpr size_t kChunk = 64 * 1024;
 
-// Below this a value rounded to 15 significant digits stays a finite double.
-constexpr double kLargestRoundedDown = 1.79769313486231e308;
-
-// The value as the data file writes it, to 15 significant digits; a value so near the largest
-// double that this rounds past it (to 1.79769313486232E+308, which reads back as infinity) is
-// written in full instead.
-void AppendValue(std::string& out, double value) {
-  const size_t start = out.size();
-  AppendDouble(out, value);
-  if (std::fabs(value) <= kLargestRoundedDown) return;
-  double back = 0;
-  if (std::from_chars(out.data() + start, out.data() + out.size(), back).ec == std::errc()) return;
-  out.resize(start);
-  char text[32];
-  char* end = std::to_chars(text, text + sizeof text, value, std::chars_format::scientific).ptr;
-  std::replace(text, end, 'e', 'E');
-  out.append(text, end);
+template <typename Integer>
+void AppendInteger(std::string& out, Integer value) {
+  char text[12];
+  out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-void AppendQuoted(std::string& out, std::string_view text) {
+}  // namespace
+
+void AppendCsvNumber(std::string& out, double value) { AppendDoubleReadingBack(out, value); }
+
+void AppendCsvText(std::string& out, std::string_view text) {
   out += '"';
   for (size_t quote; (quote = text.find('"')) != std::string_view::npos;) {
     out.append(text.substr(0, quote + 1)).append(1, '"');
@@ -40,14 +31,6 @@ void AppendQuoted(std::string& out, std::string_view text) {
   out.append(text);
   out += '"';
 }
-
-template <typename Integer>
-void AppendInteger(std::string& out, Integer value) {
-  char text[12];
-  out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
-
-}  // namespace
 
 CsvWriter::CsvWriter(std::ostream& out, char delimiter) : out_(out), delimiter_(delimiter) {
   buffer_.reserve(kChunk + 1024);
@@ -65,17 +48,17 @@ void CsvWriter::Add(const Reading& reading) {
   times_.Next(reading);
   AppendInteger(buffer_, reading.number);
   buffer_ += delimiter_;
-  AppendQuoted(buffer_, KindName(reading.kind));
+  AppendCsvText(buffer_, KindName(reading.kind));
   buffer_ += delimiter_;
   AppendInteger(buffer_, reading.channel);
   buffer_ += delimiter_;
-  if (reading.value) AppendValue(buffer_, *reading.value);
+  if (reading.value) AppendCsvNumber(buffer_, *reading.value);
   buffer_ += delimiter_;
-  AppendQuoted(buffer_, reading.unit);
+  AppendCsvText(buffer_, reading.unit);
   buffer_ += delimiter_;
-  AppendQuoted(buffer_, times_.Time().value_or(""));
+  AppendCsvText(buffer_, times_.Time().value_or(""));
   buffer_ += delimiter_;
-  AppendQuoted(buffer_, times_.LastTimeStamp().value_or(""));
+  AppendCsvText(buffer_, times_.LastTimeStamp().value_or(""));
   buffer_ += "\r\n";
   if (buffer_.size() >= kChunk) Write();
 }

@@ -34,6 +34,13 @@ class CsvWriter {
   ExportTimes times_;
 };
 
+// Appends `text` as a CSV text field: in double quotes, a quote inside doubled.
+void AppendCsvText(std::string& out, std::string_view text);
+// Appends `value` as the export writes a value: as the data file writes it, to 15 significant
+// digits, and in full where that would round past the largest double (1.79769313486232E+308
+// reads back as infinity).
+void AppendCsvNumber(std::string& out, double value);
+
 // The header and every one of `readings`, finished.
 void WriteCsv(std::ostream& out, const std::vector<Reading>& readings, char delimiter = ',');
 

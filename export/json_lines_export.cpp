@@ -19,8 +19,17 @@ void AppendInteger(std::string& out, Integer value) {
   out.append(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-// The value as a JSON parser's own writer gives it: the shortest digits that read back.
-void AppendValue(std::string& out, const std::optional<double>& value) {
+void AppendTime(std::string& out, const std::optional<std::string>& time) {
+  if (time) {
+    AppendJsonString(out, *time);
+  } else {
+    out += "null";
+  }
+}
+
+}  // namespace
+
+void AppendJsonNumber(std::string& out, const std::optional<double>& value) {
   if (!value) {
     out += "null";
   } else if (std::trunc(*value) == *value && std::fabs(*value) < kExactWhole) {
@@ -31,9 +40,7 @@ void AppendValue(std::string& out, const std::optional<double>& value) {
   }
 }
 
-// `text` as a JSON string. A unit that is not valid UTF-8 (a reading read from a data file
-// always is) gets U+FFFD for each byte that starts no character, so that the line stays valid.
-void AppendString(std::string& out, std::string_view text) {
+void AppendJsonString(std::string& out, std::string_view text) {
   std::string valid;
   if (!IsAscii(text) && !IsValidUtf8(text)) {
     valid = ToUtf8(text, TextEncoding::kUtf8);
@@ -78,16 +85,6 @@ void AppendString(std::string& out, std::string_view text) {
   out += '"';
 }
 
-void AppendTime(std::string& out, const std::optional<std::string>& time) {
-  if (time) {
-    AppendString(out, *time);
-  } else {
-    out += "null";
-  }
-}
-
-}  // namespace
-
 JsonLinesWriter::JsonLinesWriter(std::ostream& out) : out_(out) { buffer_.reserve(kChunk + 1024); }
 
 void JsonLinesWriter::Add(const Reading& reading) {
@@ -99,9 +96,9 @@ void JsonLinesWriter::Add(const Reading& reading) {
   buffer_ += "\",\"channel\":";
   AppendInteger(buffer_, reading.channel);
   buffer_ += ",\"value\":";
-  AppendValue(buffer_, reading.value);
+  AppendJsonNumber(buffer_, reading.value);
   buffer_ += ",\"unit\":";
-  AppendString(buffer_, reading.unit);
+  AppendJsonString(buffer_, reading.unit);
   buffer_ += ",\"time\":";
   AppendTime(buffer_, times_.Time());
   buffer_ += ",\"last_time_stamp\":";

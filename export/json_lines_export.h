@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,6 +30,13 @@ class JsonLinesWriter {
   std::string buffer_;
   ExportTimes times_;
 };
+
+// Appends `value` as a JSON number, the shortest digits that read back (whole values below 1e15
+// without a point), or null for none.
+void AppendJsonNumber(std::string& out, const std::optional<double>& value);
+// Appends `text` as a JSON string, control characters escaped. Text that is not valid UTF-8 gets
+// U+FFFD for each byte that starts no character, so that the line stays valid.
+void AppendJsonString(std::string& out, std::string_view text);
 
 // Every one of `readings`, finished.
 void WriteJsonLines(std::ostream& out, const std::vector<Reading>& readings);

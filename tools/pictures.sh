@@ -2,7 +2,9 @@
 # Remakes the pictures the project publishes from make demo's run on a virtual display (the
 # logging session of DEMO_SEED 8, 300 readings): the window after View Data, which the AppStream
 # metadata shows (packaging/screenshots/rx7731-main.png), and the plot window of that download,
-# which the README shows (docs/plot-window.png). Look at both before committing them.
+# which the README shows (docs/plot-window.png), and page 1 of rx7731-cli report of the data file
+# that download wrote (docs/report-page-1.png, drawn by poppler's pdftoppm at 80 dpi). Look at
+# all three before committing them.
 #
 # Usage: tools/pictures.sh [BUILD_DIR]   (after make build; BUILD_DIR defaults to build/)
 set -euo pipefail
@@ -12,4 +14,13 @@ build=${1:-$source/build}
 env -u DISPLAY DEMO_RECORDS=300 DEMO_SEED=8 "$source/tools/demo.sh" "$build"
 cp "$build/demo/rx7731-demo.png" "$source/packaging/screenshots/rx7731-main.png"
 cp "$build/demo/plot-window.png" "$source/docs/plot-window.png"
-echo "pictures: packaging/screenshots/rx7731-main.png and docs/plot-window.png remade"
+# The download's data file, under the name it has in the program's folder; the demo has checked
+# that it holds exactly the meter's memory.
+cmake --build "$build" --target rx7731-cli
+data_file=$build/demo/$(date +%y%m%d).dat
+cp "$build/demo/expected.dat" "$data_file"
+"$build/bin/rx7731-cli" report "$data_file" --paper a4 --output "$build/demo/report.pdf"
+pdftoppm -png -r 80 -f 1 -l 1 -singlefile "$build/demo/report.pdf" "$build/demo/report-page-1"
+cp "$build/demo/report-page-1.png" "$source/docs/report-page-1.png"
+echo "pictures: packaging/screenshots/rx7731-main.png, docs/plot-window.png and" \
+  "docs/report-page-1.png remade"

@@ -15,6 +15,8 @@ class FileDialogs {
   virtual std::string SaveForSpreadsheet(const std::string& proposed) = 0;
   // Where to save a chart as PNG or SVG, proposing `proposed`.
   virtual std::string SaveImage(const std::string& proposed) = 0;
+  // Where to save a PDF report of the readings, proposing `proposed`.
+  virtual std::string SaveReport(const std::string& proposed) = 0;
 };
 
 }  // namespace rx

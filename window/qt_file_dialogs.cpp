@@ -44,4 +44,12 @@ std::string QtFileDialogs::SaveImage(const std::string& proposed) {
       .toStdString();
 }
 
+std::string QtFileDialogs::SaveReport(const std::string& proposed) {
+  QString filter;
+  const QString path = QFileDialog::getSaveFileName(
+      parent_, QStringLiteral("Save Report"), QString::fromStdString(proposed),
+      QStringLiteral("PDF document (*.pdf)"), &filter);
+  return WithFilterSuffix(path, filter, {QStringLiteral("pdf")}).toStdString();
+}
+
 }  // namespace rx

@@ -14,6 +14,7 @@ class QtFileDialogs : public FileDialogs {
   std::string OpenDataFile(const std::string& folder) override;
   std::string SaveForSpreadsheet(const std::string& proposed) override;
   std::string SaveImage(const std::string& proposed) override;
+  std::string SaveReport(const std::string& proposed) override;
 
  private:
   QWidget* parent_ = nullptr;

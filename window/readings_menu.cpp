@@ -1,6 +1,7 @@
 #include "window/readings_menu.h"
 
 #include <QAbstractScrollArea>
+#include <QApplication>
 #include <QShortcut>
 #include <cctype>
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "export/csv_export.h"
 #include "export/export_file.h"
 #include "export/xlsx_export.h"
+#include "report/readings_report.h"
 #include "window/plot_window.h"
 
 namespace rx {
@@ -34,6 +36,7 @@ ReadingsMenu::ReadingsMenu(QAbstractScrollArea& grid, Commands& commands, Messag
   plot_ = menu_.addAction(QStringLiteral("Plot Readings..."), this, &ReadingsMenu::PlotReadings);
   export_ = menu_.addAction(QStringLiteral("Export for Spreadsheet..."), this,
                             &ReadingsMenu::ExportForSpreadsheet);
+  report_ = menu_.addAction(QStringLiteral("Save Report..."), this, &ReadingsMenu::SaveReport);
   open_ = menu_.addAction(QStringLiteral("Open Data File..."), this, &ReadingsMenu::OpenDataFile);
 
   // The right mouse button and the menu key; Shift+F10 as on other desktops.
@@ -50,6 +53,7 @@ QMenu& ReadingsMenu::Menu() {
   const bool shows_records = !commands_.Shown().records.empty();
   plot_->setEnabled(shows_records);
   export_->setEnabled(shows_records);
+  report_->setEnabled(shows_records);
   return menu_;
 }
 
@@ -89,6 +93,22 @@ void ReadingsMenu::ExportForSpreadsheet() {
               csv.Finish();
             });
   if (!problem.empty()) messages_.Inform(problem);
+}
+
+void ReadingsMenu::SaveReport() {
+  const ShownRecords& shown = commands_.Shown();
+  if (shown.records.empty()) return;
+  const std::string path =
+      dialogs_->SaveReport(std::filesystem::path(shown.path).replace_extension(".pdf").string());
+  if (path.empty()) return;
+  // A report of 100,000 records takes seconds.
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  RecordsInMemory records(shown.records, shown.encoding);
+  ReportOptions options;
+  options.paper = DefaultPaper();
+  const ReportOutcome outcome = WriteReport(records, shown.path, path, options);
+  QApplication::restoreOverrideCursor();
+  if (!outcome.problem.empty()) messages_.Inform(outcome.problem);
 }
 
 }  // namespace rx

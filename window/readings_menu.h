@@ -12,7 +12,8 @@ class QAbstractScrollArea;
 namespace rx {
 
 // The grid's context menu (right mouse button, the menu key or Shift+F10): plot the readings the
-// grid shows, export them for a spreadsheet, or open an earlier data file into the grid. It
+// grid shows, export them for a spreadsheet, save a PDF report of them, or open an earlier data
+// file into the grid. It
 // leaves the window's controls, df and a running download as they are.
 class ReadingsMenu : public QObject {
   Q_OBJECT
@@ -28,6 +29,7 @@ class ReadingsMenu : public QObject {
 
   void PlotReadings();
   void ExportForSpreadsheet();
+  void SaveReport();
   void OpenDataFile();
 
  private:
@@ -40,6 +42,7 @@ class ReadingsMenu : public QObject {
   QMenu menu_;
   QAction* plot_ = nullptr;
   QAction* export_ = nullptr;
+  QAction* report_ = nullptr;
   QAction* open_ = nullptr;
 };
 

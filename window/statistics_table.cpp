@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "chart/readings_chart.h"
-#include "data/data_file.h"
+#include "stats/stats_table.h"
 
 namespace rx {
 namespace {
@@ -15,25 +15,12 @@ namespace {
 // Rows shown without scrolling; more series scroll within the table.
 constexpr int kRowsShown = 5;
 
-const QStringList kColumns = {"Series", "Readings",  "No digits", "Minimum", "Maximum",
-                              "Mean",   "Std. dev.", "From No.",  "To No."};
-
-// A value as the data file writes it; empty where there is none.
-QString ValueText(const std::optional<double>& value) {
-  if (!value) return {};
-  std::string text;
-  AppendDouble(text, *value);
-  return QString::fromStdString(text);
-}
-
-// A value with the record No. where it first occurs: "12.5 (No. 40)".
-QString AtText(const std::optional<double>& value, int32_t number) {
-  if (!value) return {};
-  return QStringLiteral("%1 (No. %2)").arg(ValueText(value)).arg(number);
-}
-
-QString NumberText(const std::optional<int32_t>& number) {
-  return number ? QString::number(*number) : QString();
+QStringList Columns() {
+  QStringList columns;
+  for (const std::string_view column : kStatsColumns) {
+    columns.append(QString::fromUtf8(column.data(), static_cast<qsizetype>(column.size())));
+  }
+  return columns;
 }
 
 }  // namespace
@@ -41,9 +28,9 @@ QString NumberText(const std::optional<int32_t>& number) {
 StatisticsTable::StatisticsTable(QWidget* parent) : QWidget(parent) {
   heading_ = new QLabel(this);
   heading_->setObjectName(QStringLiteral("StatisticsHeading"));
-  table_ = new QTableWidget(0, static_cast<int>(kColumns.size()), this);
+  table_ = new QTableWidget(0, static_cast<int>(kStatsColumns.size()), this);
   table_->setObjectName(QStringLiteral("StatisticsTable"));
-  table_->setHorizontalHeaderLabels(kColumns);
+  table_->setHorizontalHeaderLabels(Columns());
   table_->verticalHeader()->hide();
   table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table_->setSelectionMode(QAbstractItemView::ContiguousSelection);
@@ -69,22 +56,14 @@ void StatisticsTable::Show(const ReadingStats& stats,
   table_->setRowCount(static_cast<int>(stats.series.size()));
   for (int row = 0; row < table_->rowCount(); ++row) {
     const SeriesStats& s = stats.series[static_cast<size_t>(row)];
-    const QStringList cells = {QString::fromStdString(s.key.name),
-                               QString::number(s.readings),
-                               QString::number(s.no_digits),
-                               AtText(s.min, s.min_number),
-                               AtText(s.max, s.max_number),
-                               ValueText(s.mean),
-                               ValueText(s.std_dev),
-                               NumberText(s.first_number),
-                               NumberText(s.last_number)};
-    for (int column = 0; column < cells.size(); ++column) {
+    const StatsTexts texts = StatsCells(s);
+    for (int column = 0; column < static_cast<int>(texts.size()); ++column) {
       QTableWidgetItem* item = table_->item(row, column);
       if (item == nullptr) {
         item = new QTableWidgetItem;
         table_->setItem(row, column, item);
       }
-      item->setText(cells[column]);
+      item->setText(QString::fromStdString(texts[static_cast<size_t>(column)]));
       item->setTextAlignment(column == 0 ? Qt::AlignLeft | Qt::AlignVCenter
                                          : Qt::AlignRight | Qt::AlignVCenter);
     }
@@ -104,7 +83,7 @@ void StatisticsTable::Show(const ReadingStats& stats,
 QString StatisticsTable::Heading() const { return heading_->text(); }
 
 std::vector<QStringList> StatisticsTable::Rows() const {
-  std::vector<QStringList> rows = {kColumns};
+  std::vector<QStringList> rows = {Columns()};
   for (int row = 0; row < table_->rowCount(); ++row) {
     QStringList& cells = rows.emplace_back();
     for (int column = 0; column < table_->columnCount(); ++column) {

@@ -23,6 +23,10 @@ TEST(PlotCommandTest, WritesTheImageOrSaysWhatFailed) {
                                            "2,999999,\"V         \",1\r\n"
                                            "3,2.5,\"V         \",1\r\n"
                                            "4,-3,7,2\r\n";
+  // Values of both signs near the largest double, whose span is none: the axes stay drawable.
+  const std::string huge = (dir / "huge.dat").string();
+  std::ofstream(huge, std::ios::binary) << "0,1.7976931348623157E+308,\"V         \",1\r\n"
+                                           "1,-1.7976931348623157E+308,\"V         \",1\r\n";
   const std::string not_data = (dir / "notes.dat").string();
   std::ofstream(not_data, std::ios::binary) << "1,1.5,\"V         \",1\r\nhello\r\n";
 
@@ -39,6 +43,7 @@ TEST(PlotCommandTest, WritesTheImageOrSaysWhatFailed) {
        0,
        "1 reading in 1 series",
        png},
+      {{"plot", huge, "-o", png}, 0, "2 readings in 1 series", png},
       {{"plot", data, "-o", svg, "--channel", "5", "--channel", "6"},
        1,
        "holds no readings with a value to plot on channel 5, 6",

@@ -4,7 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -27,17 +30,19 @@ struct Outcome {
   std::string output;  // stdout and stderr together
 };
 
-Outcome RunProgram(const TempDir& dir, std::vector<std::string> argv) {
+Outcome RunProgram(const TempDir& dir, std::vector<std::string> argv,
+                   const std::map<std::string, std::string>& env = {}) {
   static int runs = 0;
-  test::ChildProcess child(argv, dir.File("run" + std::to_string(++runs) + ".log"), {},
+  test::ChildProcess child(argv, dir.File("run" + std::to_string(++runs) + ".log"), env,
                            dir.Path().string());
   EXPECT_TRUE(child.WaitFor(std::chrono::seconds(20))) << argv[0] << " did not end";
   return {child.ExitCode().value_or(-1), child.Output()};
 }
 
-Outcome RunCli(const TempDir& dir, std::vector<std::string> args) {
+Outcome RunCli(const TempDir& dir, std::vector<std::string> args,
+               const std::map<std::string, std::string>& env = {}) {
   args.insert(args.begin(), RX_CLI);
-  return RunProgram(dir, args);
+  return RunProgram(dir, args, env);
 }
 
 // One record to write with the real DataFileWriter: a time record (time text), a channel
@@ -294,6 +299,280 @@ TEST(Workbook, LibreOfficeReadsTheValuesOfTheCsvExport) {
   }
 }
 
+// rx7731-cli stats on files that hold nothing to average, values at the edge of a double and
+// an ordinary file: the text as printed, the CSV through Python's csv module, and each JSON line
+// against the CSV's row (an empty field is null, a number the same double). No figure is made
+// up where there is none, and nothing prints as NaN or infinity.
+struct StatsCase {
+  const char* name;
+  std::string bytes;  // the data file
+  std::vector<std::string> options;
+  std::string text;
+  std::vector<Row> rows;  // the CSV's, after the header
+};
+
+void PrintTo(const StatsCase& c, std::ostream* os) { *os << c.name; }
+
+const std::string kOrdinary =
+    "0,\"231207093015\",\"Time\",0\r\n1,1.5,\"V         \",1\r\n2,999999,\"V         \",1\r\n"
+    "3,2.5,\"V         \",1\r\n4,-3,7,2\r\n5,\"231207100000\",\"Time\",0\r\n"
+    "6,4,\"V         \",1\r\n";
+
+const StatsCase kStatsCases[] = {
+    {"NoRecords",
+     "",
+     {},
+     "Series  Readings  No digits  Minimum  Maximum  Mean  Std. dev.  From No.  To No.\n"
+     "\n"
+     "No.  Time  Readings\n",
+     {}},
+    {"OnlyReadingsWithoutValidDigits",
+     "0,\"231207093015\",\"Time\",0\r\n1,999999,\"V         \",1\r\n2,999999,\"V         \",1\r\n",
+     {},
+     "Series  Readings  No digits  Minimum  Maximum  Mean  Std. dev.  From No.  To No.\n"
+     "ch 1 V         0          2\n"
+     "\n"
+     "No.  Time             Readings\n"
+     "  1  231207 09:30:15         2\n",
+     {{"series", "ch 1 V", "1", "V", "0", "2", "", "", "", "", "", "", "", "", "", ""},
+      {"session", "", "", "", "2", "", "", "", "", "", "", "", "", "", "1",
+       "2023-12-07T09:30:15"}}},
+    {"OneReading",
+     "0,1.5,\"V         \",1\r\n",
+     {},
+     "Series  Readings  No digits      Minimum      Maximum  Mean  Std. dev.  From No.  To No.\n"
+     "ch 1 V         1          0  1.5 (No. 1)  1.5 (No. 1)   1.5                    1       1\n"
+     "\n"
+     "No.  Time  Readings\n"
+     "                  1\n",
+     {{"series", "ch 1 V", "1", "V", "1", "0", "1.5", "1", "1.5", "1", "1.5", "", "1", "1", "", ""},
+      {"session", "", "", "", "1", "", "", "", "", "", "", "", "", "", "", ""}}},
+    // Values that overflow or are not numbers count as readings without valid digits; the
+    // spread of the two largest doubles of both signs is larger than a double: none.
+    {"ValuesNearTheLargestDouble",
+     "0,1.79769313486232E+308,\"V         \",1\r\n1,1.7976931348623157E+308,\"V         \",1\r\n"
+     "2,-1.7976931348623157e308,\"V         \",1\r\n3,1e400,\"V         \",1\r\n"
+     "4,nan,\"V         \",1\r\n",
+     {},
+     "Series  Readings  No digits                           Minimum                          "
+     "Maximum"
+     "  Mean  Std. dev.  From No.  To No.\n"
+     "ch 1 V         2          3  -1.7976931348623157E+308 (No. 3)  1.7976931348623157E+308 (No. "
+     "2)"
+     "     0                    2       3\n"
+     "\n"
+     "No.  Time  Readings\n"
+     "                  5\n",
+     {{"series", "ch 1 V", "1", "V", "2", "3", "-1.7976931348623157E+308", "3",
+       "1.7976931348623157E+308", "2", "0", "", "2", "3", "", ""},
+      {"session", "", "", "", "5", "", "", "", "", "", "", "", "", "", "", ""}}},
+    {"OrdinaryFile",
+     kOrdinary,
+     {},
+     "Series       Readings  No digits      Minimum     Maximum              Mean"
+     "         Std. dev.  From No.  To No.\n"
+     "ch 1 V              3          1  1.5 (No. 2)   4 (No. 7)  2.66666666666667"
+     "  1.25830573921179         2       7\n"
+     "ch 2 code 7         1          0   -3 (No. 5)  -3 (No. 5)                -3"
+     "                           5       5\n"
+     "\n"
+     "No.  Time             Readings\n"
+     "  1  231207 09:30:15         4\n"
+     "  6  231207 10:00:00         1\n",
+     {{"series", "ch 1 V", "1", "V", "3", "1", "1.5", "2", "4", "7", "2.66666666666667",
+       "1.25830573921179", "2", "7", "", ""},
+      {"series", "ch 2 code 7", "2", "code 7", "1", "0", "-3", "5", "-3", "5", "-3", "", "5", "5",
+       "", ""},
+      {"session", "", "", "", "4", "", "", "", "", "", "", "", "", "", "1", "2023-12-07T09:30:15"},
+      {"session", "", "", "", "1", "", "", "", "", "", "", "", "", "", "6",
+       "2023-12-07T10:00:00"}}},
+    {"OneChannelOfTheOrdinaryFile",
+     kOrdinary,
+     {"--channel", "2", "-c", "3"},
+     "Series       Readings  No digits     Minimum     Maximum  Mean  Std. dev.  From No.  To No.\n"
+     "ch 2 code 7         1          0  -3 (No. 5)  -3 (No. 5)    -3                    5       5\n"
+     "\n"
+     "No.  Time             Readings\n"
+     "  1  231207 09:30:15         1\n"
+     "  6  231207 10:00:00         0\n",
+     {{"series", "ch 2 code 7", "2", "code 7", "1", "0", "-3", "5", "-3", "5", "-3", "", "5", "5",
+       "", ""},
+      {"session", "", "", "", "1", "", "", "", "", "", "", "", "", "", "1", "2023-12-07T09:30:15"},
+      {"session", "", "", "", "0", "", "", "", "", "", "", "", "", "", "6",
+       "2023-12-07T10:00:00"}}},
+};
+
+const Row kStatsHeader = {"kind",         "series",      "channel", "unit",
+                          "readings",     "no_digits",   "min",     "min_number",
+                          "max",          "max_number",  "mean",    "std_dev",
+                          "first_number", "last_number", "number",  "time"};
+
+class StatsOfFile : public testing::TestWithParam<StatsCase> {};
+
+TEST_P(StatsOfFile, PrintsTheSameFiguresAsTextCsvAndJsonLines) {
+  TempDir dir;
+  const StatsCase& c = GetParam();
+  test::WriteBytes(dir.File("in.dat"), c.bytes);
+  const auto run = [&](const std::string& format) {
+    std::vector<std::string> args = {"stats", "in.dat", "--format", format};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const Outcome outcome = RunCli(dir, args);
+    EXPECT_EQ(outcome.exit_code, 0) << format << ": " << outcome.output;
+    std::string lower = outcome.output;
+    for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    EXPECT_EQ(lower.find("nan"), std::string::npos) << format << ": " << outcome.output;
+    EXPECT_EQ(lower.find("inf"), std::string::npos) << format << ": " << outcome.output;
+    return outcome.output;
+  };
+  EXPECT_EQ(run("text"), c.text);
+
+  test::WriteBytes(dir.File("stats.csv"), run("csv"));
+  std::vector<Row> expected = c.rows;
+  expected.insert(expected.begin(), kStatsHeader);
+  EXPECT_EQ(ParseCsv(dir, dir.File("stats.csv"), ","), expected);
+
+  std::istringstream lines(run("json"));
+  std::string line;
+  size_t i = 0;
+  for (; std::getline(lines, line); ++i) {
+    ASSERT_LT(i, c.rows.size()) << line;
+    const nlohmann::ordered_json object = nlohmann::ordered_json::parse(line);
+    ASSERT_EQ(object.size(), kStatsHeader.size()) << line;
+    size_t column = 0;
+    for (const auto& [key, value] : object.items()) {  // in the order of the line
+      SCOPED_TRACE(line);
+      const std::string& field = c.rows[i][column];
+      EXPECT_EQ(key, kStatsHeader[column]);
+      if (field.empty()) {
+        EXPECT_TRUE(value.is_null()) << key;
+      } else if (value.is_number()) {
+        // The CSV's figures have the data file's 15 significant digits, JSON's every digit.
+        const double csv = std::stod(field);
+        EXPECT_NEAR(value.get<double>(), csv, std::fabs(csv) * 1e-14) << key;
+      } else {
+        EXPECT_EQ(value, field) << key;
+      }
+      ++column;
+    }
+  }
+  EXPECT_EQ(i, c.rows.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, StatsOfFile, testing::ValuesIn(kStatsCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A text's lines with each run of blanks made one and none at either end, so that a table as
+// one program aligns it compares with the same table as another lays it out.
+std::vector<std::string> CollapsedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    std::string collapsed;
+    for (const char c : line) {
+      const bool blank = c == ' ' || c == '\t' || c == '\f' || c == '\r';
+      if (!blank) {
+        collapsed += c;
+      } else if (!collapsed.empty() && collapsed.back() != ' ') {
+        collapsed += ' ';
+      }
+    }
+    while (!collapsed.empty() && collapsed.back() == ' ') collapsed.pop_back();
+    if (!collapsed.empty()) lines.push_back(collapsed);
+  }
+  return lines;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The report as poppler reads it: pdfinfo's page count and paper (by --paper, and by the locale
+// where it is not given), pdftotext's page 1 with the statistics and sessions as stats prints
+// them, the first and last records as show prints them, and "Page n of m" on every page.
+TEST(Report, PopplerReadsTheFiguresRecordsAndPagesOfTheCommands) {
+  TempDir dir;
+  std::vector<Record> records = {{"231207093015"s, "Time"s, 0}};
+  for (int i = 0; i < 150; ++i) {
+    records.push_back({i % 50 == 7 ? 999999.0 : 20 + (i % 17) * 0.25,
+                       "\xB0"
+                       "C        "s,
+                       1});
+    if (i % 10 == 0) records.push_back({-1.25 * (i % 3), int16_t{7}, 2});
+    if (i == 100) records.push_back({"231207100000"s, "Time"s, 0});
+  }
+  WriteDataFile(dir.File("in.dat"), records);
+  const std::vector<std::string> stats = CollapsedLines(RunCli(dir, {"stats", "in.dat"}).output);
+  const std::vector<std::string> show = CollapsedLines(RunCli(dir, {"show", "in.dat"}).output);
+  ASSERT_EQ(show.size(), records.size() + 1);
+  ASSERT_EQ(stats.size(), 1 + 2 + 1 + 2) << "two series, two sessions";
+
+  const struct {
+    std::vector<std::string> options;
+    std::map<std::string, std::string> env;
+    std::string paper;  // as pdfinfo names it
+  } cases[] = {
+      {{"--paper", "a4"}, {{"LC_ALL", "C.UTF-8"}}, "(A4)"},
+      {{"--paper", "letter"}, {{"LC_ALL", "C.UTF-8"}}, "(letter)"},
+      {{}, {{"LC_ALL", "en_US.UTF-8"}}, "(letter)"},
+      {{}, {{"LC_ALL", ""}, {"LANG", "en_US.UTF-8"}}, "(letter)"},
+      {{}, {{"LC_ALL", "de_DE.UTF-8"}}, "(A4)"},
+      {{"--paper", "a4"}, {{"LC_ALL", "en_US.UTF-8"}}, "(A4)"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = {"report", "in.dat", "--output", "out.pdf"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    SCOPED_TRACE(testing::PrintToString(args) + " " + testing::PrintToString(c.env));
+    const Outcome run = RunCli(dir, args, c.env);
+    ASSERT_EQ(run.exit_code, 0) << run.output;
+
+    const Outcome info = RunProgram(dir, {RX_PDFINFO, "out.pdf"});
+    ASSERT_EQ(info.exit_code, 0) << info.output;
+    const size_t pages_at = info.output.find("Pages:");
+    ASSERT_NE(pages_at, std::string::npos) << info.output;
+    const int pages = std::stoi(info.output.substr(pages_at + 6));
+    EXPECT_GE(pages, 3) << "page 1 and " << records.size() << " records";
+    const size_t size_at = info.output.find("Page size:");
+    ASSERT_NE(size_at, std::string::npos);
+    const std::string size = info.output.substr(size_at, info.output.find('\n', size_at) - size_at);
+    EXPECT_NE(size.find(c.paper), std::string::npos) << size;
+    EXPECT_EQ(run.output, "out.pdf: " + std::to_string(records.size()) + " records on " +
+                              std::to_string(pages) + " pages\n");
+
+    const Outcome text = RunProgram(dir, {RX_PDFTOTEXT, "-layout", "out.pdf", "-"});
+    ASSERT_EQ(text.exit_code, 0) << text.output;
+    std::vector<std::vector<std::string>> page_lines;
+    size_t start = 0;
+    for (size_t end; (end = text.output.find('\f', start)) != std::string::npos; start = end + 1) {
+      page_lines.push_back(CollapsedLines(text.output.substr(start, end - start)));
+    }
+    ASSERT_EQ(page_lines.size(), static_cast<size_t>(pages));
+    const std::vector<std::string>& first = page_lines.front();
+    EXPECT_EQ(first.front(), "in.dat") << "the title";
+    EXPECT_TRUE(HasLine(first, std::to_string(records.size()) + " records, 2 sessions"));
+    for (const std::string& line : stats) {
+      EXPECT_TRUE(HasLine(first, line)) << "no line \"" << line << "\" on page 1:\n"
+                                        << testing::PrintToString(first);
+    }
+    for (int n = 1; n <= pages; ++n) {
+      const std::string footer =
+          "in.dat Page " + std::to_string(n) + " of " + std::to_string(pages);
+      EXPECT_EQ(page_lines[n - 1].back(), footer);
+    }
+    // The header row on every page of records, the first record at the top of page 2 and the
+    // last at the bottom of the last page.
+    for (int n = 2; n <= pages; ++n) {
+      EXPECT_TRUE(HasLine(page_lines[n - 1], show.front())) << "page " << n;
+    }
+    const std::vector<std::string>& second = page_lines[1];
+    const auto header = std::find(second.begin(), second.end(), show.front());
+    ASSERT_NE(header, second.end());
+    EXPECT_EQ(*(header + 1), show[1]);
+    const std::vector<std::string>& last = page_lines.back();
+    ASSERT_GE(last.size(), 2u);
+    EXPECT_EQ(last[last.size() - 2], show.back());
+  }
+}
+
 struct ExitCase {
   std::vector<std::string> args;
   int exit_code;
@@ -322,7 +601,24 @@ TEST(Cli, ReportsWhatWasWrongWithTheExitCode) {
       {{"export", "in.dat", "--output", "./in.dat"},
        2,
        {"is the data file being exported", "Usage: "}},
-      {{"--help"}, 0, {"Usage: ", "download", "show", "export", "plot"}},
+      {{"stats", "in.dat", "--format", "xml"}, 2, {"xml", "Usage: ", "stats", "--channel"}},
+      {{"stats", "in.dat", "--channel", "40000"}, 2, {"40000", "Usage: ", "stats"}},
+      {{"stats", "missing.dat"},
+       1,
+       {"Cannot open data file missing.dat: No such file or directory"}},
+      {{"stats", "script.sh", "--format", "json"},
+       1,
+       {"Cannot read data file script.sh: line 1 is not a record of four items"}},
+      {{"report", "in.dat"}, 2, {"--output is required", "Usage: ", "report", "--paper"}},
+      {{"report", "in.dat", "-o", "in.png"}, 2, {"must end in .pdf", "Usage: ", "report"}},
+      {{"report", "in.dat", "-o", "in.pdf", "--paper", "a3"}, 2, {"a3", "Usage: ", "report"}},
+      {{"report", "script.sh", "-o", "script.pdf"},
+       1,
+       {"Cannot read data file script.sh: line 1 is not a record of four items"}},
+      {{"report", "in.dat", "-o", "no/such/folder/out.pdf"},
+       1,
+       {"Cannot create no/such/folder/out.pdf: No such file or directory"}},
+      {{"--help"}, 0, {"Usage: ", "download", "show", "export", "plot", "stats", "report"}},
       {{"export", "--help"}, 0, {"Usage: ", "export", "--format", "--delimiter", "--output"}},
       {{"--version"}, 0, {"rx7731-cli 1.0"}},
       {{"show", "missing.dat"},

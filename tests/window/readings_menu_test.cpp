@@ -43,6 +43,10 @@ class ScriptedDialogs : public FileDialogs {
     asked.push_back("image " + proposed);
     return answer;
   }
+  std::string SaveReport(const std::string& proposed) override {
+    asked.push_back("report " + proposed);
+    return answer;
+  }
 };
 
 class GridMenu : public FormTest {
@@ -70,9 +74,10 @@ class GridMenu : public FormTest {
 TEST_F(GridMenu, PlotAndExportNeedRecordsInTheGridWhileOpenAlwaysWorks) {
   Open();
   const std::vector<std::string> empty = {"Plot Readings... (off)",
-                                          "Export for Spreadsheet... (off)", "Open Data File..."};
-  const std::vector<std::string> shown = {"Plot Readings...", "Export for Spreadsheet...",
+                                          "Export for Spreadsheet... (off)", "Save Report... (off)",
                                           "Open Data File..."};
+  const std::vector<std::string> shown = {"Plot Readings...", "Export for Spreadsheet...",
+                                          "Save Report...", "Open Data File..."};
   EXPECT_EQ(Items(), empty) << "a new window";
   Download(kChannelFrame + kChannelFrame);
   EXPECT_EQ(Items(), empty) << "a finished download not yet viewed";
@@ -178,6 +183,34 @@ TEST_F(GridMenu, ExportWritesTheWorkbookThatTheCommandLineWrites) {
       << boxes.shown[1].prompt;
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
     EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
+  }
+}
+
+// The report of the grid's records goes beside the data file's name, as a whole PDF or not at
+// all: a folder that is not there is reported, and nothing is left beside the name.
+TEST_F(GridMenu, SaveReportWritesThePdfOfTheGridsRecords) {
+  Open();
+  Download(Frame("40231207093015") + kChannelFrame + Frame("10070300001234"));
+  Click(1);
+  const std::string pdf = dir.File("readings.pdf");
+  dialogs.answer = pdf;
+  Menu().SaveReport();
+  EXPECT_EQ(dialogs.asked, std::vector<std::string>{"report " + dir.File("261208.pdf")});
+  ASSERT_EQ(boxes.shown.size(), 1u);  // the end of the download
+  const std::string bytes = test::ReadBytes(pdf);
+  EXPECT_EQ(bytes.substr(0, 5), "%PDF-");
+  EXPECT_NE(bytes.find("%%EOF"), std::string::npos) << "the PDF is not whole";
+
+  dialogs.answer = dir.File("no such folder/readings.pdf");
+  Menu().SaveReport();
+  ASSERT_EQ(boxes.shown.size(), 2u);
+  EXPECT_EQ(boxes.shown[1].prompt,
+            "Cannot create " + dialogs.answer + ": No such file or directory");
+  dialogs.answer.clear();  // cancelled: nothing happens
+  Menu().SaveReport();
+  EXPECT_EQ(boxes.shown.size(), 2u);
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    EXPECT_FALSE(entry.path().string().ends_with(".part")) << entry.path();
   }
 }
 

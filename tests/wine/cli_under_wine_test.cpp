@@ -1,8 +1,8 @@
 // The Windows build's rx7731-cli.exe under Wine, in a copy of its program folder and a Wine
 // prefix of its own, against the Linux build for the same data file: show and export give the
-// same bytes (the .xlsx workbook included), plot draws readable texts, Ctrl+C stops a download
-// from the meter on COM2 with every whole record kept, --timeout ends one that waits for a silent
-// meter on COM1 (meter-sim's links). The downloads of whole memories run in
+// same bytes (the .xlsx workbook included), plot draws readable texts, report reads as the Linux
+// build's through pdftotext, Ctrl+C stops a download from the meter on COM2 with every whole
+// record kept, --timeout ends one that waits for a silent meter on COM1 (meter-sim's links). The downloads of whole memories run in
 // wine_cli_download_tests, the Linux scenarios.
 #include <gtest/gtest.h>
 
@@ -295,6 +295,26 @@ TEST_F(CliUnderWine, PlotDrawsReadableTexts) {
         << "Windows: " << Describe(windows) << ", Linux: " << Describe(linux)
         << ", boxes: " << Describe(without_fonts);
   }
+}
+
+// The report is drawn with the fonts beside the program, as the Linux build draws it with the
+// same fonts: poppler reads the same text from both PDFs, °C and every page's footer included.
+TEST_F(CliUnderWine, ReportReadsAsTheLinuxBuildsReport) {
+  const std::vector<std::string> args = {
+      "report", "../" + std::string(kNamedData), "--output", "report.pdf", "--paper", "a4"};
+  const Outcome linux = Linux(args);
+  ASSERT_EQ(linux.exit_code, 0) << linux.log;
+  const Outcome windows = Windows(args);
+  ASSERT_EQ(windows.exit_code, 0) << windows.log;
+  EXPECT_EQ(windows.out, linux.out);
+  const Outcome linux_text = RunIn("linux", {RX_PDFTOTEXT, "report.pdf", "-"});
+  const Outcome windows_text = RunIn("windows", {RX_PDFTOTEXT, "report.pdf", "-"});
+  ASSERT_EQ(linux_text.exit_code, 0) << linux_text.log;
+  ASSERT_EQ(windows_text.exit_code, 0) << windows_text.log;
+  ASSERT_NE(linux_text.out.find(kDegreesCelsius), std::string::npos) << "the data has no °C";
+  ASSERT_NE(linux_text.out.find("Page 1 of "), std::string::npos);
+  EXPECT_TRUE(windows_text.out == linux_text.out)
+      << FirstDifference(windows_text.out, linux_text.out);
 }
 
 // The data file a stopped download leaves: closed, with whole records of the memory only.

@@ -371,7 +371,9 @@ class WindowUnderWine : public testing::Test {
         << program.process->Output();
   }
 
-  // Right-clicks the grid and chooses item `index` of its menu of three.
+  // Right-clicks the grid and chooses item `index` of its menu: Plot Readings..., Export for
+  // Spreadsheet..., Save Report..., Open Data File...
+  static constexpr int kGridMenuItems = 4;
   static void GridMenu(const Instance& program, int index) {
     H().ClickAt(program.main, kGrid.CentreX(), kGrid.CentreY(), 3);
     WindowId menu;
@@ -383,7 +385,7 @@ class WindowUnderWine : public testing::Test {
         5s))
         << "no menu";
     const int height = H().Height(menu);
-    H().ClickAt(menu, 60, height * (2 * index + 1) / 6);
+    H().ClickAt(menu, 60, height * (2 * index + 1) / (2 * kGridMenuItems));
   }
 
   static Screenshot Shot(const WindowId& window, const std::string& name) {
@@ -428,7 +430,7 @@ TEST_F(WindowUnderWine, OpensOnComm1WithTodaysFileInTheLinuxBuildsFonts) {
 TEST_F(WindowUnderWine, ShowsPlotsAndExportsAFileTheLinuxBuildWrote) {
   const Instance& program = S().first;
   ASSERT_FALSE(program.main.empty()) << "the program did not start";
-  ASSERT_NO_FATAL_FAILURE(GridMenu(program, 2));  // Open Data File...
+  ASSERT_NO_FATAL_FAILURE(GridMenu(program, 3));  // Open Data File...
   const WindowId dialog = WaitFor(program, "Open Data File");
   ASSERT_FALSE(dialog.empty()) << "no file dialog";
   // Into Wine's file name box, which lies at the foot of its dialog.
