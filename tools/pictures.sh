@@ -2,7 +2,10 @@
 # Remakes the pictures the project publishes from make demo's run on a virtual display (the
 # logging session of DEMO_SEED 8, 300 readings): the window after View Data, which the AppStream
 # metadata shows (packaging/screenshots/rx7731-main.png), and the plot window of that download,
-# which the README shows (docs/plot-window.png). Look at both before committing them.
+# which the README shows (docs/plot-window.png). After `make check-windows` it also takes the
+# Windows build's window under Wine 10 from that run's shots: after a download of the log memory
+# and View Data (docs/window-under-wine.png) and at 150 % (docs/window-at-150-percent.png).
+# Look at every one before committing them.
 #
 # Usage: tools/pictures.sh [BUILD_DIR]   (after make build; BUILD_DIR defaults to build/)
 set -euo pipefail
@@ -13,3 +16,12 @@ env -u DISPLAY DEMO_RECORDS=300 DEMO_SEED=8 "$source/tools/demo.sh" "$build"
 cp "$build/demo/rx7731-demo.png" "$source/packaging/screenshots/rx7731-main.png"
 cp "$build/demo/plot-window.png" "$source/docs/plot-window.png"
 echo "pictures: packaging/screenshots/rx7731-main.png and docs/plot-window.png remade"
+shots=$build/tests/wine/shots
+if [ -f "$shots/view-data-LogMemory.png" ] && [ -f "$shots/window-at-150-percent.png" ]; then
+  cp "$shots/view-data-LogMemory.png" "$source/docs/window-under-wine.png"
+  cp "$shots/window-at-150-percent.png" "$source/docs/window-at-150-percent.png"
+  echo "pictures: docs/window-under-wine.png and docs/window-at-150-percent.png from $shots"
+else
+  echo "pictures: no shots of the Windows build in $shots (make check-windows takes them);" \
+    "docs/window-under-wine.png and docs/window-at-150-percent.png left as they are"
+fi
