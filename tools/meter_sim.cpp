@@ -377,16 +377,37 @@ bool WaitForReader(MeterLine& line, bool open) {
   return false;
 }
 
+// Waits `duration` while the reader keeps the port open. False when it closed the port first or
+// a signal came.
+bool WaitWhileOpen(MeterLine& line, Clock::duration duration) {
+  const auto until = Clock::now() + duration;
+  while (!Stopped() && Clock::now() < until) {
+    if (!line.ReaderHasOpen()) return false;
+    Nap(std::min<Clock::duration>(until - Clock::now(), 20ms));
+  }
+  return !Stopped();
+}
+
 int RunOnPseudoTerminal(const Options& o, const MeterStream& stream) {
   rx::sim::PseudoTerminalLine line(o.link);
   std::cerr << "meter-sim: meter on " << line.Describe() << ", "
             << Sizes(stream, stream.bytes.size()) << "; waiting for the port to be opened\n";
-  do {
+  for (;;) {
     if (!WaitForReader(line, true)) break;
-    Nap(std::chrono::milliseconds(o.delay_ms));
+    // Said at once, so that whoever watches the log sees the opening even while the meter
+    // waits out a long --delay.
+    std::cerr << "meter-sim: the port was opened\n";
+    if (!WaitWhileOpen(line, std::chrono::milliseconds(o.delay_ms))) {
+      if (Stopped()) break;
+      // Nothing was sent, so the memory is still there for the next opening, --repeat or not.
+      line.DiscardUnread();
+      std::cerr << "meter-sim: the reader closed the port before anything was sent; waiting "
+                   "for the port to be opened again\n";
+      continue;
+    }
     // Anything still queued from an earlier opening would reach this reader first.
     line.DiscardUnread();
-    std::cerr << "meter-sim: the port was opened; sending\n";
+    std::cerr << "meter-sim: sending\n";
     const SendResult result = Send(line, stream, o);
     if (result == SendResult::kStopped) break;
     if (result == SendResult::kComplete) {
@@ -394,8 +415,9 @@ int RunOnPseudoTerminal(const Options& o, const MeterStream& stream) {
       line.DiscardUnread();
       std::cerr << "meter-sim: the reader closed the port\n";
     }
-    if (o.repeat) std::cerr << "meter-sim: waiting for the port to be opened again\n";
-  } while (o.repeat);
+    if (!o.repeat) break;
+    std::cerr << "meter-sim: waiting for the port to be opened again\n";
+  }
   return Stopped() ? 128 + g_stop_signal : 0;
 }
 

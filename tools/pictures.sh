@@ -3,8 +3,10 @@
 # logging session of DEMO_SEED 8, 300 readings): the window after View Data, which the AppStream
 # metadata shows (packaging/screenshots/rx7731-main.png), and the plot window of that download,
 # which the README shows (docs/plot-window.png), and page 1 of rx7731-cli report of the data file
-# that download wrote (docs/report-page-1.png, drawn by poppler's pdftoppm at 80 dpi). Look at
-# all three before committing them.
+# that download wrote (docs/report-page-1.png, drawn by poppler's pdftoppm at 80 dpi). After
+# `make check-windows` it also takes the Windows build's window under Wine 10 from that run's
+# shots: after a download of the log memory and View Data (docs/window-under-wine.png) and at
+# 150 % (docs/window-at-150-percent.png). Look at every one before committing them.
 #
 # Usage: tools/pictures.sh [BUILD_DIR]   (after make build; BUILD_DIR defaults to build/)
 set -euo pipefail
@@ -24,3 +26,12 @@ pdftoppm -png -r 80 -f 1 -l 1 -singlefile "$build/demo/report.pdf" "$build/demo/
 cp "$build/demo/report-page-1.png" "$source/docs/report-page-1.png"
 echo "pictures: packaging/screenshots/rx7731-main.png, docs/plot-window.png and" \
   "docs/report-page-1.png remade"
+shots=$build/tests/wine/shots
+if [ -f "$shots/view-data-LogMemory.png" ] && [ -f "$shots/window-at-150-percent.png" ]; then
+  cp "$shots/view-data-LogMemory.png" "$source/docs/window-under-wine.png"
+  cp "$shots/window-at-150-percent.png" "$source/docs/window-at-150-percent.png"
+  echo "pictures: docs/window-under-wine.png and docs/window-at-150-percent.png from $shots"
+else
+  echo "pictures: no shots of the Windows build in $shots (make check-windows takes them);" \
+    "docs/window-under-wine.png and docs/window-at-150-percent.png left as they are"
+fi

@@ -111,6 +111,32 @@ TEST_F(MeterSim, WithRepeatSendsTheWholeStreamAgainAtEachOpening) {
   EXPECT_FALSE(fs::exists(fs::symlink_status(link))) << "link left behind";
 }
 
+// Whoever watches the log (a test of a program that opens the port and waits) learns of the
+// opening at once, not after --delay; a reader that leaves before the meter sends does not use
+// up the memory, --repeat or not.
+TEST_F(MeterSim, SaysAtOnceThatThePortOpenedAndSendsToTheNextReaderWhenTheFirstLeftEarly) {
+  auto sim = Start({"--link", link, "--records", "20", "--seed", "8", "--save-stream", stream_file,
+                    "--delay", "1500", "--quiet"});
+  const std::string stream = ReadBytes(stream_file);
+  {
+    Reader early(link);
+    EXPECT_TRUE(Eventually(
+        [&] { return sim->Output().find("the port was opened") != std::string::npos; }, 500ms))
+        << sim->Output();
+    EXPECT_EQ(early.Read(1, 300ms), "") << "sent before --delay was over";
+  }
+  EXPECT_TRUE(Eventually(
+      [&] { return sim->Output().find("closed the port before anything") != std::string::npos; },
+      1s))
+      << sim->Output();
+  std::this_thread::sleep_for(100ms);  // the meter looks at the line every 20 ms
+  ASSERT_TRUE(sim->Running()) << sim->Output();
+  Reader reader(link);
+  EXPECT_EQ(reader.Read(stream.size(), 2500ms, 5s), stream);
+  reader.Close();
+  EXPECT_TRUE(sim->WaitFor(3s)) << "a meter without --repeat ends after one whole memory";
+}
+
 TEST_F(MeterSim, ReportsWhereTheReaderClosedThePort) {
   auto sim = Start({"--link", link, "--records", "100", "--seed", "7", "--delay", "0", "--quiet"});
   {

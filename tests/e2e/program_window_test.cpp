@@ -55,6 +55,11 @@ TEST_P(CompleteDownload, StoresExactlyWhatTheMeterSent) {
   // View Data reads the file back; a failure would show a box.
   Click(kViewData);
   EXPECT_TRUE(NoBoxFor(700ms)) << Describe(Boxes());
+  // The window as the download left it, for a look (the README's pictures come from these).
+  fs::create_directories(RX_E2E_SHOTS);
+  Screenshot::Take(display_->Name(), main_,
+                   std::string(RX_E2E_SHOTS) + "/view-data-" + GetParam().name + ".png",
+                   dir_.Path());
   ExitProgram();
   EXPECT_TRUE(meter_->WaitFor(3s)) << "the meter still waits: the port was not closed";
   EXPECT_FALSE(fs::exists(fs::symlink_status(Comm1Link())));

@@ -52,13 +52,14 @@ inline constexpr Place kGrid{720, 3120, 5895, 4815};
 
 class VirtualDisplay {
  public:
-  // Starts Xvfb on a display number it picks itself; its output goes to `log_path`.
-  explicit VirtualDisplay(const std::string& log_path) {
+  // Starts Xvfb on a display number it picks itself, with a screen of `size` pixels (and
+  // colour depth); its output goes to `log_path`.
+  explicit VirtualDisplay(const std::string& log_path, const std::string& size = "1024x768x24") {
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("cannot make a pipe for Xvfb");
     server_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{FindOnPath("Xvfb"), "-displayfd", std::to_string(fds[1]),
-                                 "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"},
+                                 "-screen", "0", size, "-nolisten", "tcp", "-noreset"},
         log_path);
     close(fds[1]);
     std::string number;

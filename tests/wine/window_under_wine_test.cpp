@@ -8,10 +8,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <ctime>
 #include <filesystem>
 #include <iostream>
@@ -27,6 +29,7 @@
 #include "e2e/child_process.h"
 #include "e2e/virtual_desktop.h"
 #include "support/fakes.h"
+#include "wine/pty_line.h"
 #include "wine/wine_prefix.h"
 
 namespace rx::test {
@@ -51,15 +54,6 @@ std::string Today() {
   return name;
 }
 
-// The line settings of the pseudo-terminal behind `link`, as the last program set them.
-termios LineOf(const std::string& link) {
-  termios line{};
-  const int fd = open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0 || tcgetattr(fd, &line) != 0) ADD_FAILURE() << "cannot read the line of " << link;
-  if (fd >= 0) close(fd);
-  return line;
-}
-
 void SetLine(const std::string& link, speed_t speed, tcflag_t character) {
   const int fd = open(link.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   termios line{};
@@ -71,22 +65,52 @@ void SetLine(const std::string& link, speed_t speed, tcflag_t character) {
   close(fd);
 }
 
+// Whether the open file `fd` (a /proc/PID/fd entry) is the device behind `link`. Compared by
+// device number, not by name: a process in a mount namespace and root of its own (Wine 10 in
+// its Debian root) shows its files under names that do not resolve here.
+bool IsDevice(const fs::path& fd, const std::string& link) {
+  struct stat device {
+  }, open_file{};
+  return stat(link.c_str(), &device) == 0 && stat(fd.c_str(), &open_file) == 0 &&
+         S_ISCHR(open_file.st_mode) && open_file.st_rdev == device.st_rdev;
+}
+
 // Whether process `pid` has the device behind `link` open.
 bool Holds(pid_t pid, const std::string& link) {
   std::error_code ec;
-  const fs::path device = fs::canonical(link, ec);
   for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
-    if (fs::read_symlink(fd.path(), ec) == device) return true;
+    if (IsDevice(fd.path(), link)) return true;
   }
   return false;
 }
 
-// How wide the caption drawn in `place` is: from its first to its last column of ink, that is
-// pixels far from the colour at the place's corner.
-int CaptionWidth(const Screenshot& shot, const Place& place) {
-  const int left = place.left / 15 + 3, top = place.top / 15 + 3;
-  const int right = (place.left + place.width) / 15 - 3,
-            bottom = (place.top + place.height) / 15 - 3;
+// The processes that have the device behind `link` open, each as "pid (name)", for a failure.
+std::string Holders(const std::string& link) {
+  std::error_code ec;
+  std::string holders;
+  for (const auto& process : fs::directory_iterator("/proc", ec)) {
+    const std::string pid = process.path().filename().string();
+    if (pid.find_first_not_of("0123456789") == std::string::npos && Holds(std::stoi(pid), link)) {
+      std::string name = ReadBytes((process.path() / "comm").string());
+      if (!name.empty() && name.back() == '\n') name.pop_back();
+      holders += pid + " (" + name + ") ";
+    }
+  }
+  return holders.empty() ? "none" : holders;
+}
+
+// How wide the caption drawn in `place` (in twips at 100 %) is on a screen at `scale`: from its
+// first to its last column of ink, that is pixels far from the colour at the place's corner.
+// The corner lies inside the control's frame (a border, a bevel and the focus rectangle: 3
+// pixels at 100 %), which grows with the scale; a scaled place's edges, rounded to the window's
+// pixels and again to the screen's, may lie up to two pixels further in (at 150 % a button's
+// focus rectangle runs 7 pixels above the foot of its place).
+int CaptionWidth(const Screenshot& shot, const Place& place, double scale = 1.0) {
+  const int inset = static_cast<int>(std::ceil(3 * scale)) + (scale > 1 ? 2 : 0);
+  const auto pixel = [&](int twips) { return static_cast<int>(twips * scale / 15); };
+  const int left = pixel(place.left) + inset, top = pixel(place.top) + inset;
+  const int right = pixel(place.left + place.width) - inset,
+            bottom = pixel(place.top + place.height) - inset;
   const auto background = shot.At(left, top);
   int first = -1, last = -1;
   for (int x = left; x < right; ++x) {
@@ -142,7 +166,9 @@ class WindowUnderWine : public testing::Test {
     if (!VirtualDisplay::Available() || FindOnPath("xclip").empty()) return;
     s_ = new Session;
     Session& s = *s_;
-    s.display = std::make_unique<VirtualDisplay>(s.dir.File("xvfb.log"));
+    // A laptop's screen at 150 %: the window half as large again (1152 by 853 and its frame)
+    // does not fit on 1024 by 768, where Wine makes it smaller and cuts what lies outside.
+    s.display = std::make_unique<VirtualDisplay>(s.dir.File("xvfb.log"), "1920x1080x24");
     s.hand = std::make_unique<Hand>(s.display->Name(), s.dir.File("xdotool.log"));
     // The program folder as it ships, without the build's test programs.
     fs::create_directories(s.folder);
@@ -281,6 +307,14 @@ class WindowUnderWine : public testing::Test {
   // What `keys` (e.g. ctrl+c) in `window` copy to the clipboard.
   static std::string Copy(const WindowId& window, const std::vector<std::string>& keys,
                           bool activate = false) {
+    const std::string text = TryCopy(window, keys, activate);
+    EXPECT_NE(text, kUnchanged) << "nothing was copied from window " << window;
+    return text;
+  }
+
+  // Copy(), or kUnchanged when nothing came.
+  static std::string TryCopy(const WindowId& window, const std::vector<std::string>& keys,
+                             bool activate = false) {
     const std::string unchanged = S().dir.File("unchanged.txt");
     WriteBytes(unchanged, kUnchanged);
     // xclip serves the selection from a process of its own until another program takes it.
@@ -296,14 +330,20 @@ class WindowUnderWine : public testing::Test {
           return !text.empty() && text != kUnchanged;
         },
         activate);
-    EXPECT_NE(text, kUnchanged) << "nothing was copied from window " << window;
     return text;
   }
 
-  // The text of an input box of the main window: clicked, all selected and copied.
+  // The text of an input box of the main window: clicked, all selected and copied. Clicked
+  // again when nothing came: in a window that has just come up, Wine may take the first click
+  // for the window's activation and leave the box without the keyboard.
   static std::string FieldText(const Instance& program, const Place& field) {
-    H().Click(program.main, field);
-    return Copy(program.main, {"ctrl+a", "ctrl+c"});
+    std::string text = kUnchanged;
+    for (int attempt = 0; attempt < 2 && text == kUnchanged; ++attempt) {
+      H().Click(program.main, field);
+      text = TryCopy(program.main, {"ctrl+a", "ctrl+c"});
+    }
+    EXPECT_NE(text, kUnchanged) << "nothing was copied from the main window " << program.main;
+    return text;
   }
 
   // A message box's text: Windows copies its title, text and buttons between dashed lines.
@@ -479,17 +519,29 @@ TEST_F(WindowUnderWine, ShowsPlotsAndExportsAFileTheLinuxBuildWrote) {
   std::this_thread::sleep_for(1s);
   ASSERT_TRUE(program.process->Running()) << "Alt+F4 on the plot ended the program";
 
-  // Export proposes the data file's name with .csv in its folder; Enter takes it.
+  // Export proposes the data file's name with .xlsx in its folder; Enter takes it, and the
+  // workbook has the bytes of the Linux build's for the same file.
   ASSERT_NO_FATAL_FAILURE(GridMenu(program, 1));  // Export for Spreadsheet...
   const WindowId save = WaitFor(program, "Export for Spreadsheet");
   ASSERT_FALSE(save.empty()) << "no file dialog";
   ASSERT_TRUE(PressUntil(save, {"Return"}, [&] { return Gone(program, save); }))
       << "the file dialog stayed open";
-  const std::string csv = S().dir.File("linux.csv");
-  ASSERT_TRUE(Eventually([&] { return fs::exists(csv); }, 5s)) << "no " << csv;
-  ChildProcess exported({RX_LINUX_CLI, "export", S().data_file}, S().dir.File("export.csv"));
+  const std::string linux_workbook = S().dir.File("linux-cli.xlsx");
+  ChildProcess exported(
+      {RX_LINUX_CLI, "export", S().data_file, "--format", "xlsx", "--output", linux_workbook},
+      S().dir.File("export.log"));
   ASSERT_TRUE(exported.WaitFor(10s));
-  EXPECT_EQ(ReadBytes(csv), exported.Output());
+  ASSERT_EQ(exported.ExitCode(), 0) << exported.Output();
+  const std::string expected = ReadBytes(linux_workbook);
+  ASSERT_GT(expected.size(), 1000u);
+  const std::string workbook = S().dir.File("linux.xlsx");
+  std::string bytes;
+  if (!Eventually([&] { return (bytes = ReadBytes(workbook)) == expected; }, 5s)) {
+    std::string boxes;
+    for (const WindowId& box : Boxes(program)) boxes += "\n" + BoxText(box);
+    FAIL() << workbook << " has " << bytes.size() << " bytes, not the Linux build's "
+           << expected.size() << boxes;
+  }
 }
 
 TEST_F(WindowUnderWine, StartOnComm1SetsTheLineTo9600_8N1AndWaitsForTheMeter) {
@@ -517,17 +569,20 @@ TEST_F(WindowUnderWine, StartOnComm1SetsTheLineTo9600_8N1AndWaitsForTheMeter) {
 
   H().Click(program.main, kStart);
   EXPECT_TRUE(Eventually([&] { return Holds(program.process->Pid(), S().link); }, 10s))
-      << "COM1 was not opened";
+      << "COM1 was not opened by " << program.process->Pid() << "; held by " << Holders(S().link)
+      << "\nmeter-sim:\n"
+      << S().meter->Output();
   // No box: a pseudo-terminal has no modem lines, and the program goes on without them.
   if (Eventually([&] { return !Boxes(program).empty(); }, 2s)) {
     ADD_FAILURE() << "a box: " << BoxText(Boxes(program)[0]);
   }
-  const termios line = LineOf(S().link);
-  EXPECT_EQ(cfgetispeed(&line), B9600);
-  EXPECT_EQ(cfgetospeed(&line), B9600);
-  EXPECT_EQ(line.c_cflag & CSIZE, CS8);
-  EXPECT_FALSE(line.c_cflag & PARENB);
-  EXPECT_FALSE(line.c_cflag & CSTOPB);
+  const PtyLine line = PtyLineOf(S().link);
+  ASSERT_TRUE(line.read) << "cannot read the line of " << S().link;
+  EXPECT_EQ(line.input_baud, 9600u);
+  EXPECT_EQ(line.output_baud, 9600u);
+  EXPECT_EQ(line.data_bits, 8);
+  EXPECT_FALSE(line.parity);
+  EXPECT_EQ(line.stop_bits, 1);
   const int status = CaptionWidth(Shot(program.main, "waiting.png"), kStatus);
   std::cout << "The status is " << status << " pixels wide under Wine, " << linux_status
             << " on Linux\n";
@@ -583,7 +638,8 @@ TEST_F(WindowUnderWine, StartOnAPortItCannotOpenSaysWhy) {
     if (box.empty() && c.index == 0 && Holds(program.process->Pid(), S().link)) {
       // Wine checks sharing only on files, so a second program opens a COM port that
       // another holds, which Windows denies: the message cannot show under Wine.
-      std::cout << "Wine let a second program open COM1 while the first held it\n";
+      std::cout << "Not shown under Wine: it let a second program open COM1 while the first "
+                   "held it, so the \"in use\" message cannot come\n";
       continue;
     }
     ASSERT_FALSE(box.empty()) << "no message";
@@ -641,10 +697,8 @@ TEST_F(WindowUnderWine, At150PercentEveryCaptionIsWholeInItsPlace) {
   EXPECT_NEAR(shot.width, S().at_100_percent.width * 3 / 2, 3);
   EXPECT_NEAR(shot.height, S().at_100_percent.height * 3 / 2, 3);
   for (const Caption& caption : kCaptions) {
-    const Place& p = caption.place;
-    const Place there{p.left * 3 / 2, p.top * 3 / 2, p.width * 3 / 2, p.height * 3 / 2};
-    const int at_100 = CaptionWidth(S().at_100_percent, p);
-    const int at_150 = CaptionWidth(shot, there);
+    const int at_100 = CaptionWidth(S().at_100_percent, caption.place);
+    const int at_150 = CaptionWidth(shot, caption.place, 1.5);
     std::cout << caption.text << ": " << at_150 << " pixels wide at 150 %, " << at_100
               << " at 100 %\n";
     EXPECT_NEAR(at_150, at_100 * 3 / 2, std::max(3, at_100 / 10)) << caption.text;
