@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace rx::cli {
@@ -19,6 +20,17 @@ class AlignedTable {
   // Appends `row` and a line end to `text`, without blanks of padding after its last text (a
   // cell's own blanks stay).
   void Append(std::string& text, std::span<const std::string> row) const;
+
+  // Appends a table held in memory whole: `header`, then `rows`, widened to them all.
+  template <typename Row>
+  static void AppendWhole(std::string& text, std::vector<bool> right_aligned,
+                          std::span<const std::string> header, const std::vector<Row>& rows) {
+    AlignedTable table(std::move(right_aligned));
+    table.Widen(header);
+    for (const Row& row : rows) table.Widen(row);
+    table.Append(text, header);
+    for (const Row& row : rows) table.Append(text, row);
+  }
 
  private:
   std::vector<bool> right_aligned_;

@@ -48,4 +48,8 @@ bool WriteOutputOrReport(const std::string& output_path,
   return false;
 }
 
+void AddChannelOption(CLI::App& command, std::vector<int>& channels, const std::string& help) {
+  command.add_option("--channel,-c", channels, help)->check(CLI::Range(-32768, 32767));
+}
+
 }  // namespace rx::cli

@@ -9,6 +9,7 @@
 #include "chart/chart_data.h"
 #include "chart/chart_image.h"
 #include "chart/readings_chart.h"
+#include "cli/command_io.h"
 #include "cli/commands.h"
 #include "cli/drawing_application.h"
 #include "cli/exit_codes.h"
@@ -104,10 +105,8 @@ void AddPlotCommand(CLI::App& app, int& exit_code) {
             return "the output's name must end in .svg or .png: " + path;
           },
           "OUT.svg|OUT.png"));
-  command
-      ->add_option("--channel,-c", options->channels,
-                   "plot only this channel's readings (repeat for more channels)")
-      ->check(CLI::Range(-32768, 32767));
+  AddChannelOption(*command, options->channels,
+                   "plot only this channel's readings (repeat for more channels)");
   command
       ->add_option("--size", options->size,
                    "the image's size in pixels, each side " + std::to_string(kMinSide) + " to " +

@@ -68,10 +68,8 @@ void AddReportCommand(CLI::App& app, int& exit_code) {
             return "the output's name must end in .pdf: " + path;
           },
           "OUT.pdf"));
-  command
-      ->add_option("--channel,-c", arguments->channels,
-                   "the statistics and chart of this channel only (repeat for more channels)")
-      ->check(CLI::Range(-32768, 32767));
+  AddChannelOption(*command, arguments->channels,
+                   "the statistics and chart of this channel only (repeat for more channels)");
   command
       ->add_option("--paper", arguments->paper,
                    "a4 or letter (default: letter where the system's locale measures in "

@@ -28,26 +28,16 @@ std::vector<std::string> Header(const Columns& columns) {
 // empty cell.
 void WriteText(std::ostream& out, const ReadingStats& stats) {
   std::string text;
-  const std::vector<std::string> series_header = Header(kStatsColumns);
   std::vector<bool> right_aligned(kStatsColumns.size(), true);
   right_aligned[0] = false;  // the series' name
-  AlignedTable series(right_aligned);
   std::vector<StatsTexts> rows;
   for (const SeriesStats& s : stats.series) rows.push_back(StatsCells(s));
-  series.Widen(series_header);
-  for (const StatsTexts& row : rows) series.Widen(row);
-  series.Append(text, series_header);
-  for (const StatsTexts& row : rows) series.Append(text, row);
+  AlignedTable::AppendWhole(text, std::move(right_aligned), Header(kStatsColumns), rows);
 
   text += '\n';
-  const std::vector<std::string> session_header = Header(kSessionColumns);
-  AlignedTable sessions({true, false, true});
   std::vector<SessionTexts> session_rows;
   for (const SessionStats& session : stats.sessions) session_rows.push_back(SessionCells(session));
-  sessions.Widen(session_header);
-  for (const SessionTexts& row : session_rows) sessions.Widen(row);
-  sessions.Append(text, session_header);
-  for (const SessionTexts& row : session_rows) sessions.Append(text, row);
+  AlignedTable::AppendWhole(text, {true, false, true}, Header(kSessionColumns), session_rows);
   out << text;
 }
 
@@ -84,10 +74,8 @@ void AddStatsCommand(CLI::App& app, int& exit_code) {
       "Prints the statistics of each channel and unit (readings, minimum, maximum, mean, "
       "standard deviation...), then the sessions: each time record and the readings after it.");
   command->add_option("FILE", arguments->file, "the data file")->required()->type_name("");
-  command
-      ->add_option("--channel,-c", arguments->channels,
-                   "only this channel's readings (repeat for more channels)")
-      ->check(CLI::Range(-32768, 32767));
+  AddChannelOption(*command, arguments->channels,
+                   "only this channel's readings (repeat for more channels)");
   command
       ->add_option("--format", arguments->format,
                    "text (the default, aligned tables), csv (RFC 4180) or json (JSON Lines)")
