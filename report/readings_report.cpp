@@ -49,6 +49,9 @@ QFont Font(double points, bool bold = false) {
   QFont font(kFont);
   font.setPointSizeF(points);
   font.setBold(bold);
+  // The font's own advances, not ones fitted to a pixel grid: every system's font engine then
+  // lays the report out alike.
+  font.setHintingPreference(QFont::PreferNoHinting);
   return font;
 }
 
