@@ -11,7 +11,6 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 
 #include "chart/chart_data.h"
 #include "chart/chart_image.h"
@@ -173,8 +172,7 @@ const ChartReadout& PlotWindow::Readout() const { return view_->Readout(); }
 void PlotWindow::ShowWholeChart() { chart_->ShowWholeChart(); }
 
 void PlotWindow::SaveImage() {
-  const std::string proposed = std::filesystem::path(path_).replace_extension(".png").string();
-  const std::string path = dialogs_.SaveImage(proposed);
+  const std::string path = dialogs_.SaveImage(NameBeside(path_, ".png"));
   if (path.empty()) return;
   view_->Readout().Hide();  // the image is of the readings alone
   try {

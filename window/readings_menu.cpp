@@ -75,8 +75,7 @@ void ReadingsMenu::PlotReadings() {
 void ReadingsMenu::ExportForSpreadsheet() {
   const ShownRecords& shown = commands_.Shown();
   if (shown.records.empty()) return;
-  const std::string path = dialogs_->SaveForSpreadsheet(
-      std::filesystem::path(shown.path).replace_extension(".xlsx").string());
+  const std::string path = dialogs_->SaveForSpreadsheet(NameBeside(shown.path, ".xlsx"));
   if (path.empty()) return;
   // The name's extension says what to write; the dialog adds the chosen filter's to a bare name.
   const std::string problem =
@@ -98,8 +97,7 @@ void ReadingsMenu::ExportForSpreadsheet() {
 void ReadingsMenu::SaveReport() {
   const ShownRecords& shown = commands_.Shown();
   if (shown.records.empty()) return;
-  const std::string path =
-      dialogs_->SaveReport(std::filesystem::path(shown.path).replace_extension(".pdf").string());
+  const std::string path = dialogs_->SaveReport(NameBeside(shown.path, ".pdf"));
   if (path.empty()) return;
   // A report of 100,000 records takes seconds.
   QApplication::setOverrideCursor(Qt::WaitCursor);
