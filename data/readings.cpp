@@ -82,4 +82,19 @@ std::optional<std::string> IsoTime(std::string_view t) {
   return iso;
 }
 
+std::optional<std::string> ReadableTime(std::string_view time_text) {
+  std::optional<std::string> text = IsoTime(time_text);
+  if (text) (*text)[10] = ' ';
+  return text;
+}
+
+std::string RecordCountText(int64_t records, int64_t time_records) {
+  const auto counted = [](int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  return counted(records, "record", "records") + " (" +
+         counted(records - time_records, "reading", "readings") + ", " +
+         counted(time_records, "time record", "time records") + ")";
+}
+
 }  // namespace rx

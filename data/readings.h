@@ -42,6 +42,13 @@ std::vector<Reading> ToReadings(const std::vector<StoredRecord>& records, TextEn
 // A meter's time text yymmddhhmmss as ISO 8601, "20yy-mm-ddThh:mm:ss"; none when the text is not
 // twelve digits or not a real date and time of day, so that no date is ever made up.
 std::optional<std::string> IsoTime(std::string_view time_text);
+// The same as a person reads it, "20yy-mm-dd hh:mm:ss", for the views outside the grid and show;
+// none where IsoTime has none, and the caller shows the stored text.
+std::optional<std::string> ReadableTime(std::string_view time_text);
+
+// A file's count of records in the words every view beside the grid uses:
+// "300 records (298 readings, 2 time records)". Coded readings count as readings.
+std::string RecordCountText(int64_t records, int64_t time_records);
 
 // Every record of a data file, and the encoding its unit names are in (decided from the file's
 // bytes as a unit table's is).

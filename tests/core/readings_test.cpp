@@ -99,7 +99,19 @@ TEST(IsoTime, IsGivenOnlyForTwelveDigitsOfARealDateAndTime) {
       {"23120709301A", std::nullopt},
       {"2312070930 5", std::nullopt},
   };
-  for (const auto& c : cases) EXPECT_EQ(IsoTime(c.text), c.iso) << c.text;
+  for (const auto& c : cases) {
+    EXPECT_EQ(IsoTime(c.text), c.iso) << c.text;
+    std::optional<std::string> readable = c.iso;
+    if (readable) (*readable)[10] = ' ';
+    EXPECT_EQ(ReadableTime(c.text), readable) << c.text;
+  }
+}
+
+TEST(RecordCountText, NamesRecordsReadingsAndTimeRecordsInOneWay) {
+  EXPECT_EQ(RecordCountText(300, 2), "300 records (298 readings, 2 time records)");
+  EXPECT_EQ(RecordCountText(1, 0), "1 record (1 reading, 0 time records)");
+  EXPECT_EQ(RecordCountText(2, 1), "2 records (1 reading, 1 time record)");
+  EXPECT_EQ(RecordCountText(0, 0), "0 records (0 readings, 0 time records)");
 }
 
 }  // namespace
