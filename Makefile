@@ -3,29 +3,28 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-DEB_PACKAGES = cmake g++ make pkg-config qt6-base-dev qt6-serialport-dev libgtest-dev libgmock-dev \
-  libcli11-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev nlohmann-json3-dev \
-  libbenchmark-dev xvfb xauth xdotool x11-utils imagemagick fonts-liberation2 clang libclang-rt-14-dev \
-  librsvg2-bin help2man dpkg-dev fakeroot desktop-file-utils appstream lintian man-db util-linux \
-  python3 ccache libxlsxwriter-dev python3-openpyxl libreoffice-calc-nogui locales poppler-utils
+# What `make demo` builds and runs: RX7731 and meter-sim, on Xvfb where there is no display.
+DEMO_PACKAGES = cmake g++ make pkg-config ccache qt6-base-dev qt6-serialport-dev qt6-charts-dev \
+  libqt6opengl6-dev qt6-svg-dev libcli11-dev nlohmann-json3-dev libxlsxwriter-dev xvfb xauth \
+  xdotool x11-utils imagemagick fonts-liberation2
+# What the whole Linux build, its tests, packages and benchmarks, and the sanitizer build use.
+DEB_PACKAGES = $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev clang \
+  libclang-rt-14-dev librsvg2-bin help2man dpkg-dev fakeroot desktop-file-utils appstream lintian \
+  man-db util-linux python3 python3-openpyxl libreoffice-calc-nogui locales poppler-utils
 
-# A compiler cache where one is installed: a build of sources it has compiled before, in this
-# clone or another, takes seconds.
-ifneq ($(shell command -v ccache),)
-export CMAKE_C_COMPILER_LAUNCHER ?= ccache
-export CMAKE_CXX_COMPILER_LAUNCHER ?= ccache
+# The compiler cache (ccache) is found by CMake at each configure; its paths are taken relative
+# to the clone, so that another clone's build hits the same cache.
 export CCACHE_BASEDIR ?= $(CURDIR)
-endif
 
 # The Windows cross-build: MinGW-w64, GoogleTest's sources to build with it, zlib for the
 # libxlsxwriter built from ../shared/libxlsxwriter, debootstrap for the Debian 13 root whose
-# Wine 10 runs its tests (tools/wine10-root.sh).
+# Wine 10 runs its tests (tools/wine10-root.sh), NSIS for the installer.
 WINDOWS_DEB_PACKAGES = cmake make g++-mingw-w64-x86-64-posix googletest qt6-base-dev \
   qt6-base-dev-tools librsvg2-bin imagemagick fonts-liberation2 xclip libz-mingw-w64-dev \
-  debootstrap util-linux
+  debootstrap util-linux nsis
 
-.PHONY: deps deps-windows wine10-root build test check-windows package-windows sanitize demo bench \
-  fuzz package clean
+.PHONY: deps deps-demo deps-windows deps-all wine10-root configure build test test-native \
+  check-windows package-windows sanitize demo bench fuzz package clean FORCE
 
 # Installs those of the packages in $(1) that are missing.
 define install_missing
@@ -41,25 +40,44 @@ endef
 deps:
 	$(call install_missing,$(DEB_PACKAGES))
 
+deps-demo:
+	$(call install_missing,$(DEMO_PACKAGES))
+
 deps-windows:
 	$(call install_missing,$(WINDOWS_DEB_PACKAGES))
+
+# Every package of every build and test, in one step.
+deps-all:
+	$(call install_missing,$(sort $(DEB_PACKAGES) $(WINDOWS_DEB_PACKAGES)))
 
 # Wine 10 in a Debian 13 root kept outside the clone (tools/wine10-root.sh --path says where), made
 # once for every clone on the machine; every Windows test runs it through tools/wine10-run.sh.
 wine10-root: deps-windows
 	tools/wine10-root.sh
 
-$(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+# Configured at every build, so that what was installed since (ccache, a test's tool) is found.
+configure: deps
+	cmake -S . -B $(BUILD) -DRX_TESTS=ON -DRX_BENCH=ON -DRX_PACKAGING=ON $(CMAKE_FLAGS)
 
-build: deps $(BUILD)/CMakeCache.txt
+build: configure
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+# Every package first, then every build folder: no test is left out, or skipped, for a tool that
+# came later. Under RX_EVERY_TEST_RUNS=1 a skipped test fails. The Debian 13 root for Wine is
+# made while the Linux build compiles.
+test:
+	$(MAKE) deps-all
+	@tools/wine10-root.sh > $(BUILD)-wine10-root.log 2>&1 & root=$$!; \
+	  $(MAKE) build; built=$$?; \
+	  wait $$root; made=$$?; cat $(BUILD)-wine10-root.log; \
+	  [ $$built = 0 ] && [ $$made = 0 ]
+	RX_EVERY_TEST_RUNS=1 $(MAKE) test-native
+	RX_EVERY_TEST_RUNS=1 $(MAKE) check-windows
+	RX_EVERY_TEST_RUNS=1 $(MAKE) sanitize
+
+test-native: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --no-tests=error --output-on-failure -j $(JOBS) \
 	  -LE wine
-	$(MAKE) check-windows
-	$(MAKE) sanitize
 
 # The Debian package and the portable folder: build/rx7731_<version>_<arch>.deb and
 # build/rx7731-<version>-Linux.tar.gz. `make test` checks them (the tests labelled "package").
@@ -78,7 +96,8 @@ RX_QT_WINDOWS ?= $(CURDIR)/$(WINDOWS_BUILD)/qt6-mingw
 NO_QT_WINDOWS = check-windows: no Qt for Windows at $(RX_QT_WINDOWS) (nor $(QT_WINDOWS_ARCHIVE)): \
   building and testing the plain C++ core only, not RX7731.exe or rx7731-cli.exe
 
-$(WINDOWS_BUILD)/CMakeCache.txt:
+# Configured again each time, as build/ is.
+$(WINDOWS_BUILD)/CMakeCache.txt: FORCE
 	@if [ ! -d "$(RX_QT_WINDOWS)" ] && [ -f "$(QT_WINDOWS_ARCHIVE)" ] \
 	  && [ "$(RX_QT_WINDOWS)" = "$(CURDIR)/$(WINDOWS_BUILD)/qt6-mingw" ]; then \
 	  mkdir -p $(WINDOWS_BUILD) && tar -C $(WINDOWS_BUILD) -xJf "$(QT_WINDOWS_ARCHIVE)"; fi
@@ -101,12 +120,12 @@ check-windows: deps-windows build wine10-root $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	cd $(WINDOWS_BUILD) && ctest --no-tests=error --output-on-failure -j $(JOBS)
 	if [ -f $(WINDOWS_BUILD)/CPackConfig.cmake ]; then cd $(WINDOWS_BUILD) && cpack; fi
-	cd $(BUILD) && ctest --no-tests=error --output-on-failure -L wine
-	@[ -f $(WINDOWS_BUILD)/CPackConfig.cmake ] || echo "$(NO_QT_WINDOWS)"
+	@if [ -f $(WINDOWS_BUILD)/CPackConfig.cmake ]; then \
+	  cd $(BUILD) && ctest --no-tests=error --output-on-failure -L wine; \
+	else echo "$(NO_QT_WINDOWS); the wine tests of RX7731.exe and rx7731-cli.exe are left out"; fi
 
 # The Windows installer and portable zip, from the Windows build with Qt for Windows:
 # $(WINDOWS_BUILD)/RX7731-<version>-win64-setup.exe (NSIS, 64-bit) and RX7731-<version>-win64.zip.
-WINDOWS_DEB_PACKAGES += nsis
 package-windows: deps-windows $(WINDOWS_BUILD)/CMakeCache.txt
 	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	@if [ ! -f $(WINDOWS_BUILD)/CPackConfig.cmake ]; then \
@@ -124,7 +143,7 @@ SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1 \
   LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp:print_suppressions=0 \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
-$(ASAN_BUILD)/CMakeCache.txt:
+$(ASAN_BUILD)/CMakeCache.txt: FORCE
 	CC=clang CXX=clang++ cmake -S . -B $(ASAN_BUILD) -DRX_SANITIZE=ON -DRX_FUZZ=ON -DRX_BENCH=OFF
 
 sanitize: deps $(ASAN_BUILD)/CMakeCache.txt
@@ -149,9 +168,13 @@ bench: build
 # A download from the simulated meter in the real window; on a machine without a display it runs
 # on Xvfb by itself and saves a screenshot. It builds only what it runs (RX7731 with unit2.dat
 # beside it, and meter-sim), not the tests.
-demo: deps $(BUILD)/CMakeCache.txt
+demo: deps-demo
+	@if [ -f $(BUILD)/CMakeCache.txt ]; then cmake -S . -B $(BUILD) $(CMAKE_FLAGS); else \
+	  cmake -S . -B $(BUILD) -DRX_TESTS=OFF -DRX_BENCH=OFF -DRX_PACKAGING=OFF $(CMAKE_FLAGS); fi
 	cmake --build $(BUILD) -j $(JOBS) --target RX7731 meter-sim
 	tools/demo.sh $(BUILD)
+
+FORCE:
 
 clean:
 	rm -rf $(BUILD) $(WINDOWS_BUILD)

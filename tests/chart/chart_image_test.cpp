@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "chart/readings_chart.h"
+#include "support/every_test_runs.h"
 
 namespace rx {
 namespace {
@@ -134,5 +135,6 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   testing::InitGoogleTest(&argc, argv);
+  rx::test::FailSkippedTestsWhenAsked();
   return RUN_ALL_TESTS();
 }

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 
+#include "support/every_test_runs.h"
+
 #ifdef _WIN32
 #include <QDir>
 #include <QFont>
@@ -34,5 +36,6 @@ int main(int argc, char** argv) {
   QApplication::setStyle(QStringLiteral("Fusion"));
   QApplication::setQuitOnLastWindowClosed(false);
   testing::InitGoogleTest(&argc, argv);
+  rx::test::FailSkippedTestsWhenAsked();
   return RUN_ALL_TESTS();
 }

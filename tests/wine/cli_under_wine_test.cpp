@@ -2,8 +2,8 @@
 // prefix of its own, against the Linux build for the same data file: show and export give the
 // same bytes (the .xlsx workbook included), plot draws readable texts, report reads as the Linux
 // build's through pdftotext, Ctrl+C stops a download from the meter on COM2 with every whole
-// record kept, --timeout ends one that waits for a silent meter on COM1 (meter-sim's links). The downloads of whole memories run in
-// wine_cli_download_tests, the Linux scenarios.
+// record kept, --timeout ends one that waits for a silent meter on COM1 (meter-sim's links). The
+// downloads of whole memories run in wine_cli_download_tests, the Linux scenarios.
 #include <gtest/gtest.h>
 
 #include <QImage>
@@ -330,9 +330,8 @@ void ExpectWholeRecords(const std::string& data_file) {
 // does on Linux. send_ctrl_c.exe presses it once the data file exists. COM2 has a meter-sim of
 // its own, so that this download's opening cannot count as the next case's.
 TEST_F(CliUnderWine, CtrlCEndsADownloadWith130) {
-  if (std::string(RX_SEND_CTRL_C).empty()) {
-    GTEST_SKIP() << "no x86_64-w64-mingw32-gcc-posix to build send_ctrl_c.exe";
-  }
+  ASSERT_TRUE(fs::exists(RX_SEND_CTRL_C))
+      << RX_SEND_CTRL_C << " is missing: `make check-windows` builds it with the Windows programs";
   const Outcome run = RunIn(
       "windows",
       rig->wine->Command({RX_SEND_CTRL_C, "stopped.dat", "..\\program\\rx7731-cli.exe", "download",

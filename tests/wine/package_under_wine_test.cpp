@@ -126,7 +126,8 @@ class PackageUnderWine : public testing::Test {
                    << " (make check-windows builds it when Qt for Windows is there)";
     }
     if (!VirtualDisplay::Available()) GTEST_SKIP() << "Xvfb or xdotool is not installed";
-    if (access(RX_MINGW_OBJDUMP, X_OK) != 0) {
+    objdump_ = FindOnPath("x86_64-w64-mingw32-objdump");
+    if (objdump_.empty()) {
       GTEST_SKIP() << "x86_64-w64-mingw32-objdump is missing (g++-mingw-w64-x86-64-posix)";
     }
     for (const fs::path& package : {kZip, kSetup}) {
@@ -255,6 +256,7 @@ class PackageUnderWine : public testing::Test {
 
   TempDir dir_;
   fs::path home_ = dir_.Path() / "home";
+  std::string objdump_;
   std::unique_ptr<VirtualDisplay> display_;
   std::unique_ptr<Hand> hand_;
   std::unique_ptr<WinePrefix> prefix_;
@@ -284,7 +286,7 @@ TEST_F(PackageUnderWine, ZipUnpackedRunsOnItsOwnDllsAndKeepsItsFilesBesideItself
     EXPECT_NE(extension, ".a") << name << ": an import library is shipped";
     if (extension == ".exe") executables.insert(Lower(name));
     if (extension != ".exe" && extension != ".dll") continue;
-    ChildProcess objdump({RX_MINGW_OBJDUMP, "-p", entry.path().string()}, dir_.File("objdump.log"));
+    ChildProcess objdump({objdump_, "-p", entry.path().string()}, dir_.File("objdump.log"));
     ASSERT_TRUE(objdump.WaitFor(30s) && objdump.ExitCode() == 0) << objdump.Output();
     const std::string table = objdump.Output();
     const std::regex dll_name(R"(DLL Name: (\S+))");
