@@ -10,7 +10,8 @@ DEMO_PACKAGES = cmake g++ make pkg-config ccache qt6-base-dev qt6-serialport-dev
 # What the whole Linux build, its tests, packages and benchmarks, and the sanitizer build use.
 DEB_PACKAGES = $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev clang \
   libclang-rt-14-dev librsvg2-bin help2man dpkg-dev fakeroot desktop-file-utils appstream lintian \
-  man-db util-linux python3 python3-openpyxl libreoffice-calc-nogui locales poppler-utils
+  man-db util-linux python3 python3-openpyxl libreoffice-calc-nogui locales poppler-utils \
+  cmark-gfm
 
 # The compiler cache (ccache) is found by CMake at each configure; its paths are taken relative
 # to the clone, so that another clone's build hits the same cache.
@@ -21,7 +22,7 @@ export CCACHE_BASEDIR ?= $(CURDIR)
 # Wine 10 runs its tests (tools/wine10-root.sh), NSIS for the installer.
 WINDOWS_DEB_PACKAGES = cmake make g++-mingw-w64-x86-64-posix googletest qt6-base-dev \
   qt6-base-dev-tools librsvg2-bin imagemagick fonts-liberation2 xclip libz-mingw-w64-dev \
-  debootstrap util-linux nsis
+  debootstrap util-linux nsis python3 cmark-gfm
 
 .PHONY: deps deps-demo deps-windows deps-all wine10-root configure build test test-native \
   check-windows package-windows sanitize demo bench fuzz package clean FORCE
