@@ -24,15 +24,14 @@ std::vector<std::string> Header(const Columns& columns) {
 }
 
 // Each series' figures as the plot window's table gives them, then the sessions, each as an
-// aligned table: texts on the left, numbers on the right. A figure a series does not have is an
-// empty cell.
+// aligned table: texts on the left, numbers on the right, a column's figures lined up on their
+// decimal points. A figure a series does not have is an empty cell.
 void WriteText(std::ostream& out, const ReadingStats& stats) {
   std::string text;
   std::vector<bool> right_aligned(kStatsColumns.size(), true);
   right_aligned[0] = false;  // the series' name
-  std::vector<StatsTexts> rows;
-  for (const SeriesStats& s : stats.series) rows.push_back(StatsCells(s));
-  AlignedTable::AppendWhole(text, std::move(right_aligned), Header(kStatsColumns), rows);
+  AlignedTable::AppendWhole(text, std::move(right_aligned), Header(kStatsColumns),
+                            StatsRows(stats, FigurePadding::kBlanks));
 
   text += '\n';
   std::vector<SessionTexts> session_rows;

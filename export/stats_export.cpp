@@ -1,5 +1,6 @@
 #include "export/stats_export.h"
 
+#include <array>
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -13,50 +14,34 @@
 namespace rx {
 namespace {
 
-// One field of a row: none, a text, a whole number or a value.
-using Field = std::variant<std::monostate, std::string, int64_t, double>;
-using Row = std::array<Field, kStatsExportColumns.size()>;
+using Row = std::array<StatsField, kStatsExportColumns.size()>;
 
-Field Optional(const std::optional<double>& value) { return value ? Field(*value) : Field(); }
-Field Optional(const std::optional<int32_t>& number) {
-  return number ? Field(int64_t{*number}) : Field();
-}
-
-Row SeriesRow(const SeriesStats& s) {
-  const bool figures = s.readings > 0;
-  return {std::string("series"),
-          s.key.name,
-          int64_t{s.key.channel},
-          s.key.unit,
-          static_cast<int64_t>(s.readings),
-          static_cast<int64_t>(s.no_digits),
-          Optional(s.min),
-          figures ? Field(int64_t{s.min_number}) : Field(),
-          Optional(s.max),
-          figures ? Field(int64_t{s.max_number}) : Field(),
-          Optional(s.mean),
-          Optional(s.std_dev),
-          Optional(s.first_number),
-          Optional(s.last_number),
-          Field(),
-          Field()};
-}
-
-Row SessionRow(const SessionStats& session) {
-  const std::optional<std::string> time =
-      session.number ? IsoTime(session.time_text) : std::nullopt;
+// Each column of `columns` in its place among the export's, by name.
+template <typename Of, size_t N>
+Row ExportRow(std::string_view kind, const std::array<StatsColumn<Of>, N>& columns, const Of& of) {
   Row row;
-  row[0] = std::string("session");
-  row[4] = static_cast<int64_t>(session.readings);
-  row[14] = Optional(session.number);
-  if (time) row[15] = *time;
+  row[StatsExportIndex("kind")] = std::string(kind);
+  for (const StatsColumn<Of>& column : columns) {
+    StatsField& field = row[StatsExportIndex(column.name)];
+    field = column.value(of);
+    if (column.kind == StatsKind::kTime) {
+      const std::string* text = std::get_if<std::string>(&field);
+      const std::optional<std::string> time = text ? IsoTime(*text) : std::nullopt;
+      field = time ? StatsField(*time) : StatsField();
+    }
+    if (column.at != nullptr && !std::holds_alternative<std::monostate>(field)) {
+      row[StatsExportIndex(column.at_name)] = int64_t{column.at(of)};
+    }
+  }
   return row;
 }
 
 template <typename Each>
 void ForEachRow(const ReadingStats& stats, Each each) {
-  for (const SeriesStats& s : stats.series) each(SeriesRow(s));
-  for (const SessionStats& session : stats.sessions) each(SessionRow(session));
+  for (const SeriesStats& s : stats.series) each(ExportRow("series", kSeriesStatsColumns, s));
+  for (const SessionStats& session : stats.sessions) {
+    each(ExportRow("session", kSessionStatsColumns, session));
+  }
 }
 
 void AppendInteger(std::string& out, int64_t value) {

@@ -296,7 +296,7 @@ Contents Gather(ReportRecords& records, const std::string& data_file,
     }
   });
   contents.stats = stats.Result();
-  for (const SeriesStats& s : contents.stats.series) contents.stats_rows.push_back(StatsCells(s));
+  contents.stats_rows = StatsRows(contents.stats, FigurePadding::kFigureSpaces);
   for (const SessionStats& s : contents.stats.sessions) {
     contents.session_rows.push_back(SessionCells(s));
   }

@@ -4,6 +4,8 @@
 #include <cfloat>
 #include <cmath>
 
+#include "stats/figure_text.h"
+
 namespace rx {
 
 static_assert(std::numeric_limits<long double>::max_exponent >= 2 * DBL_MAX_EXP,
@@ -50,6 +52,8 @@ void StatsAccumulator::Add(const Reading& reading) {
     s.max = x;
     s.max_number = reading.number;
   }
+  const int decimals = DecimalsOf(reading.value_text);
+  if (!s.first_number || decimals > s.decimals) s.decimals = decimals;
   if (!s.first_number) s.first_number = reading.number;
   s.last_number = reading.number;
   ++s.readings;

@@ -49,6 +49,9 @@ struct SeriesStats {
   std::optional<double> std_dev;
   std::optional<int32_t> first_number;  // the first and last reading with a value
   std::optional<int32_t> last_number;
+  // The series' resolution: the most decimals that a reading with a value has in its text as
+  // stored (DecimalsOf: "19.1" 1, "12" 0), which the tables a person reads show figures at.
+  int decimals = 0;
 };
 
 struct SessionStats {

@@ -1,40 +1,68 @@
 #include "stats/stats_table.h"
 
-#include "data/data_file.h"
-#include "data/data_viewer.h"
+#include "data/readings.h"
 #include "data/record_texts.h"
 
 namespace rx {
 namespace {
 
-std::string AtText(const std::optional<double>& value, int32_t number) {
-  if (!value) return {};
-  return ValueText(value) + " (No. " + std::to_string(number) + ")";
+// `field` as the tables write a column of `kind`, for a series whose readings have `decimals`.
+std::string CellText(const StatsField& field, StatsKind kind, int decimals) {
+  if (const auto* text = std::get_if<std::string>(&field)) {
+    if (kind == StatsKind::kTime) {
+      if (std::optional<std::string> readable = ReadableTime(*text)) return *readable;
+    }
+    return VisibleText(*text);
+  }
+  if (const auto* whole = std::get_if<int64_t>(&field)) return std::to_string(*whole);
+  if (const auto* value = std::get_if<double>(&field)) {
+    return FigureText(*value, kind == StatsKind::kFinerFigure ? decimals + 1 : decimals);
+  }
+  return {};
 }
 
-std::string NumberText(const std::optional<int32_t>& number) {
-  return number ? std::to_string(*number) : std::string();
+template <typename Of, size_t N, size_t M>
+std::array<std::string, M> Cells(const std::array<StatsColumn<Of>, N>& columns, const Of& of,
+                                 int decimals) {
+  std::array<std::string, M> cells;
+  size_t i = 0;
+  for (const StatsColumn<Of>& column : columns) {
+    if (column.heading.empty()) continue;
+    const StatsField field = column.value(of);
+    std::string& cell = cells[i++];
+    cell = CellText(field, column.kind, decimals);
+    if (column.at != nullptr && !std::holds_alternative<std::monostate>(field)) {
+      cell += " (No. " + std::to_string(column.at(of)) + ")";
+    }
+  }
+  return cells;
 }
 
 }  // namespace
 
-std::string ValueText(const std::optional<double>& value) {
-  if (!value) return {};
-  std::string text;
-  AppendDoubleReadingBack(text, *value);
-  return text;
-}
-
-StatsTexts StatsCells(const SeriesStats& s) {
-  return {VisibleText(s.key.name),     std::to_string(s.readings),  std::to_string(s.no_digits),
-          AtText(s.min, s.min_number), AtText(s.max, s.max_number), ValueText(s.mean),
-          ValueText(s.std_dev),        NumberText(s.first_number),  NumberText(s.last_number)};
+std::vector<StatsTexts> StatsRows(const ReadingStats& stats, FigurePadding padding) {
+  std::vector<StatsTexts> rows;
+  rows.reserve(stats.series.size());
+  for (const SeriesStats& s : stats.series) {
+    rows.push_back(Cells<SeriesStats, kSeriesStatsColumns.size(), kStatsColumns.size()>(
+        kSeriesStatsColumns, s, s.decimals));
+  }
+  size_t i = 0;
+  for (const StatsColumn<SeriesStats>& column : kSeriesStatsColumns) {
+    if (column.heading.empty()) continue;
+    if (column.kind == StatsKind::kFigure || column.kind == StatsKind::kFinerFigure) {
+      std::vector<std::string*> cells;
+      for (StatsTexts& row : rows) cells.push_back(&row[i]);
+      AlignFigures(cells, padding);
+    }
+    ++i;
+  }
+  return rows;
 }
 
 SessionTexts SessionCells(const SessionStats& session) {
-  return {NumberText(session.number),
-          session.number ? VisibleText(TimeDisplay(session.time_text)) : std::string(),
-          std::to_string(session.readings)};
+  return Cells<SessionStats, kSessionStatsColumns.size(), kSessionColumns.size()>(
+      kSessionStatsColumns, session, 0);
 }
 
 }  // namespace rx

@@ -54,9 +54,12 @@ void StatisticsTable::Show(const ReadingStats& stats,
   const std::vector<ChartSeries>& drawn = chart.Data().series;
   table_->setUpdatesEnabled(false);
   table_->setRowCount(static_cast<int>(stats.series.size()));
+  // Figure spaces take a digit's room in the table's proportional font, so the right-aligned
+  // figures of a column line up on their decimal points.
+  const std::vector<StatsTexts> rows = StatsRows(stats, FigurePadding::kFigureSpaces);
   for (int row = 0; row < table_->rowCount(); ++row) {
     const SeriesStats& s = stats.series[static_cast<size_t>(row)];
-    const StatsTexts texts = StatsCells(s);
+    const StatsTexts& texts = rows[static_cast<size_t>(row)];
     for (int column = 0; column < static_cast<int>(texts.size()); ++column) {
       QTableWidgetItem* item = table_->item(row, column);
       if (item == nullptr) {
