@@ -332,8 +332,8 @@ const StatsCase kStatsCases[] = {
      "Series  Readings  No digits  Minimum  Maximum  Mean  Std. dev.  From No.  To No.\n"
      "ch 1 V         0          2\n"
      "\n"
-     "No.  Time             Readings\n"
-     "  1  231207 09:30:15         2\n",
+     "No.  Time                 Readings\n"
+     "  1  2023-12-07 09:30:15         2\n",
      {{"series", "ch 1 V", "1", "V", "0", "2", "", "", "", "", "", "", "", "", "", ""},
       {"session", "", "", "", "2", "", "", "", "", "", "", "", "", "", "1",
        "2023-12-07T09:30:15"}}},
@@ -341,7 +341,7 @@ const StatsCase kStatsCases[] = {
      "0,1.5,\"V         \",1\r\n",
      {},
      "Series  Readings  No digits      Minimum      Maximum  Mean  Std. dev.  From No.  To No.\n"
-     "ch 1 V         1          0  1.5 (No. 1)  1.5 (No. 1)   1.5                    1       1\n"
+     "ch 1 V         1          0  1.5 (No. 1)  1.5 (No. 1)  1.50                    1       1\n"
      "\n"
      "No.  Time  Readings\n"
      "                  1\n",
@@ -366,19 +366,30 @@ const StatsCase kStatsCases[] = {
      {{"series", "ch 1 V", "1", "V", "2", "3", "-1.7976931348623157E+308", "3",
        "1.7976931348623157E+308", "2", "0", "", "2", "3", "", ""},
       {"session", "", "", "", "5", "", "", "", "", "", "", "", "", "", "", ""}}},
+    // No date is made up for a time text that is none: the table shows it as stored.
+    {"ATimeRecordThatIsNoDate",
+     "0,\"23120709\",\"Time\",0\r\n1,2,\"V         \",1\r\n",
+     {},
+     "Series  Readings  No digits    Minimum    Maximum  Mean  Std. dev.  From No.  To No.\n"
+     "ch 1 V         1          0  2 (No. 2)  2 (No. 2)   2.0                    2       2\n"
+     "\n"
+     "No.  Time      Readings\n"
+     "  1  23120709         1\n",
+     {{"series", "ch 1 V", "1", "V", "1", "0", "2", "2", "2", "2", "2", "", "2", "2", "", ""},
+      {"session", "", "", "", "1", "", "", "", "", "", "", "", "", "", "1", ""}}},
     {"OrdinaryFile",
      kOrdinary,
      {},
-     "Series       Readings  No digits      Minimum     Maximum              Mean"
-     "         Std. dev.  From No.  To No.\n"
-     "ch 1 V              3          1  1.5 (No. 2)   4 (No. 7)  2.66666666666667"
-     "  1.25830573921179         2       7\n"
-     "ch 2 code 7         1          0   -3 (No. 5)  -3 (No. 5)                -3"
-     "                           5       5\n"
+     "Series       Readings  No digits       Minimum       Maximum   Mean  Std. dev.  From No."
+     "  To No.\n"
+     "ch 1 V              3          1   1.5 (No. 2)   4.0 (No. 7)   2.67       1.26         2"
+     "       7\n"
+     "ch 2 code 7         1          0  -3   (No. 5)  -3   (No. 5)  -3.0                     5"
+     "       5\n"
      "\n"
-     "No.  Time             Readings\n"
-     "  1  231207 09:30:15         4\n"
-     "  6  231207 10:00:00         1\n",
+     "No.  Time                 Readings\n"
+     "  1  2023-12-07 09:30:15         4\n"
+     "  6  2023-12-07 10:00:00         1\n",
      {{"series", "ch 1 V", "1", "V", "3", "1", "1.5", "2", "4", "7", "2.66666666666667",
        "1.25830573921179", "2", "7", "", ""},
       {"series", "ch 2 code 7", "2", "code 7", "1", "0", "-3", "5", "-3", "5", "-3", "", "5", "5",
@@ -390,11 +401,11 @@ const StatsCase kStatsCases[] = {
      kOrdinary,
      {"--channel", "2", "-c", "3"},
      "Series       Readings  No digits     Minimum     Maximum  Mean  Std. dev.  From No.  To No.\n"
-     "ch 2 code 7         1          0  -3 (No. 5)  -3 (No. 5)    -3                    5       5\n"
+     "ch 2 code 7         1          0  -3 (No. 5)  -3 (No. 5)  -3.0                    5       5\n"
      "\n"
-     "No.  Time             Readings\n"
-     "  1  231207 09:30:15         1\n"
-     "  6  231207 10:00:00         0\n",
+     "No.  Time                 Readings\n"
+     "  1  2023-12-07 09:30:15         1\n"
+     "  6  2023-12-07 10:00:00         0\n",
      {{"series", "ch 2 code 7", "2", "code 7", "1", "0", "-3", "5", "-3", "5", "-3", "", "5", "5",
        "", ""},
       {"session", "", "", "", "1", "", "", "", "", "", "", "", "", "", "1", "2023-12-07T09:30:15"},
