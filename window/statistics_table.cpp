@@ -56,10 +56,10 @@ void StatisticsTable::Show(const ReadingStats& stats,
   table_->setRowCount(static_cast<int>(stats.series.size()));
   // Figure spaces take a digit's room in the table's proportional font, so the right-aligned
   // figures of a column line up on their decimal points.
-  const std::vector<StatsTexts> rows = StatsRows(stats, FigurePadding::kFigureSpaces);
+  const std::vector<StatsTexts> series_texts = StatsRows(stats, FigurePadding::kFigureSpaces);
   for (int row = 0; row < table_->rowCount(); ++row) {
     const SeriesStats& s = stats.series[static_cast<size_t>(row)];
-    const StatsTexts& texts = rows[static_cast<size_t>(row)];
+    const StatsTexts& texts = series_texts[static_cast<size_t>(row)];
     for (int column = 0; column < static_cast<int>(texts.size()); ++column) {
       QTableWidgetItem* item = table_->item(row, column);
       if (item == nullptr) {

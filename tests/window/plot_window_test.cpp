@@ -96,10 +96,10 @@ TEST_F(PlotWindowTest, StatisticsCoverTheRecordsInViewAfterAZoom) {
   EXPECT_EQ(table.Heading(), "Records 1 to 200");
   EXPECT_EQ(table.Rows(),
             (std::vector<QStringList>{header,
-                                      {"ch 1 V", "100", "0", "2 (No. 2)", "200 (No. 200)", "101",
-                                       "58.022983951764", "2", "200"},
-                                      {"ch 2 A", "98", "0", "-199 (No. 199)", "-3 (No. 3)", "-101",
-                                       "57.7409786768176", "3", "199"}}));
+                                      {"ch 1 V", "100", "0", "2 (No. \u2007\u20072)",
+                                       "200 (No. 200)", "101.0", "58.0", "2", "200"},
+                                      {"ch 2 A", "98", "0", "-199 (No. 199)",
+                                       "-3 (No. \u2007\u20073)", "-101.0", "57.7", "3", "199"}}));
 
   // A rectangle dragged from record 50.5 to 150.2, as the rubber band zooms.
   const QRectF plot = window.Chart().plotArea();
@@ -110,10 +110,10 @@ TEST_F(PlotWindowTest, StatisticsCoverTheRecordsInViewAfterAZoom) {
       << table.Heading().toStdString();
   EXPECT_EQ(table.Rows(),
             (std::vector<QStringList>{header,
-                                      {"ch 1 V", "50", "0", "52 (No. 52)", "150 (No. 150)", "101",
-                                       "29.1547594742265", "52", "150"},
-                                      {"ch 2 A", "49", "0", "-149 (No. 149)", "-51 (No. 51)",
-                                       "-99.9795918367347", "29.4565285604046", "51", "149"}}));
+                                      {"ch 1 V", "50", "0", "52 (No. \u200752)", "150 (No. 150)",
+                                       "101.0", "29.2", "52", "150"},
+                                      {"ch 2 A", "49", "0", "-149 (No. 149)", "-51 (No. \u200751)",
+                                       "-100.0", "29.5", "51", "149"}}));
 
   window.ShowWholeChart();
   EXPECT_TRUE(QTest::qWaitFor([&] { return table.Heading() == "Records 1 to 200"; }, 2000));
