@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -126,6 +127,28 @@ TEST_F(InstalledPackage, CommandLineToolAndManualPageWork) {
   EXPECT_TRUE(std::regex_search(man.Output(), std::regex(R"(rx7731-cli +- +download a meter)")))
       << man.Output();
   EXPECT_NE(man.Output().find("--help"), std::string::npos) << man.Output();
+}
+
+// Each manual page leads to the user guide, which the package holds as pages a browser shows.
+TEST_F(InstalledPackage, ManualPagesPointToTheInstalledUserGuide) {
+  const std::string guide = "/usr/share/doc/rx7731/user-guide.html";
+  for (const char* page : {"rx7731", "rx7731-cli", "rx7731-meter-sim"}) {
+    ChildProcess man({FindOnPath("man"), "-l",
+                      Installed("usr/share/man/man1/" + std::string(page) + ".1.gz")},
+                     dir_.File(std::string(page) + "-man.log"),
+                     {{"MANPAGER", "cat"}, {"MANWIDTH", "80"}, {"LC_ALL", "C"}});
+    ASSERT_TRUE(man.WaitFor(20s));
+    // However man breaks the line, the path reads whole without the spaces.
+    std::string text = man.Output();
+    std::erase_if(text, [](unsigned char c) { return std::isspace(c); });
+    EXPECT_NE(text.find(guide), std::string::npos) << page << "(1) does not name " << guide
+                                                   << "\n" << man.Output();
+  }
+  for (const char* doc : {"user-guide.html", "data-file.html"}) {
+    const std::string page = ReadBytes(Installed("usr/share/doc/rx7731/" + std::string(doc)));
+    EXPECT_NE(page.find("<title>"), std::string::npos) << doc << " is not installed as a page";
+    EXPECT_EQ(page.find(".md\""), std::string::npos) << doc << " links to a Markdown file";
+  }
 }
 
 TEST_F(InstalledPackage, DownloadsIntoTheUsersDocumentsWithTheirUnitTableAndPortLink) {

@@ -308,7 +308,9 @@ TEST_F(PackageUnderWine, ZipUnpackedRunsOnItsOwnDllsAndKeepsItsFilesBesideItself
   }
   EXPECT_EQ(unused, std::vector<std::string>{}) << "DLLs shipped that nothing loads";
   EXPECT_EQ(executables, (std::set<std::string>{"rx7731.exe", "rx7731-cli.exe"}));
-  EXPECT_TRUE(shipped.contains("unit2.dat"));
+  for (const char* file : {"unit2.dat", "user-guide.html", "data-file.html"}) {
+    EXPECT_TRUE(shipped.contains(file)) << file << " is not beside the programs";
+  }
   EXPECT_NE(ReadBytes((folder / "lib/fonts/LICENSE.txt").string()).find("SIL OPEN FONT LICENSE"),
             std::string::npos)
       << "the fonts' licence is missing";
@@ -343,14 +345,20 @@ TEST_F(PackageUnderWine, InstallerInstallsForAllUsersAndItsUninstallerKeepsTheDa
   ASSERT_EQ(prefix_->Run({kSetup.string(), "/S"}, "setup", 180s), 0)
       << ReadBytes(prefix_->Log("setup"));
   const fs::path installed = DriveC() / "Program Files" / "RX7731";
-  for (const char* file : {"RX7731.exe", "rx7731-cli.exe", "unit2.dat", "Qt6Widgets.dll",
-                           "platforms/qwindows.dll", "lib/fonts/LICENSE.txt", "Uninstall.exe"}) {
+  for (const char* file : {"RX7731.exe", "rx7731-cli.exe", "unit2.dat", "user-guide.html",
+                           "data-file.html", "Qt6Widgets.dll", "platforms/qwindows.dll",
+                           "lib/fonts/LICENSE.txt", "Uninstall.exe"}) {
     EXPECT_TRUE(fs::exists(installed / file)) << file << " is not installed";
   }
-  const fs::path shortcut =
-      DriveC() / "ProgramData/Microsoft/Windows/Start Menu/Programs/RX7731/RX7731.lnk";
-  EXPECT_TRUE(HoldsPath(ReadBytes(shortcut.string()), R"(C:\Program Files\RX7731\RX7731.exe)"))
-      << shortcut << " does not lead to the installed RX7731.exe";
+  const fs::path menu = DriveC() / "ProgramData/Microsoft/Windows/Start Menu/Programs/RX7731";
+  const fs::path shortcut = menu / "RX7731.lnk";
+  const fs::path guide_shortcut = menu / "RX7731 User Guide.lnk";
+  for (const auto& [link, target] :
+       {std::pair{shortcut, R"(C:\Program Files\RX7731\RX7731.exe)"},
+        std::pair{guide_shortcut, R"(C:\Program Files\RX7731\user-guide.html)"}}) {
+    EXPECT_TRUE(HoldsPath(ReadBytes(link.string()), target))
+        << link << " does not lead to " << target;
+  }
   const std::string uninstall_key =
       R"(HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\RX7731)";
   ASSERT_EQ(prefix_->Run({"reg", "query", uninstall_key}, "apps"), 0)
@@ -382,8 +390,12 @@ TEST_F(PackageUnderWine, InstallerInstallsForAllUsersAndItsUninstallerKeepsTheDa
   // is done: wait for its work.
   ASSERT_EQ(prefix_->Run({(installed / "Uninstall.exe").string(), "/S"}, "uninstall", 120s), 0);
   EXPECT_TRUE(Eventually(
-      [&] { return !fs::exists(installed / "RX7731.exe") && !fs::exists(shortcut); }, 60s))
-      << "the programs or the shortcut are still there";
+      [&] {
+        return !fs::exists(installed / "RX7731.exe") && !fs::exists(shortcut) &&
+               !fs::exists(guide_shortcut);
+      },
+      60s))
+      << "the programs or the shortcuts are still there";
   EXPECT_FALSE(fs::exists(installed / "Qt6Core.dll"));
   EXPECT_NE(prefix_->Run({"reg", "query", uninstall_key}, "apps-after"), 0)
       << "the entry in Apps & features is still there";
