@@ -8,9 +8,6 @@
 
 namespace rx {
 
-static_assert(std::numeric_limits<long double>::max_exponent >= 2 * DBL_MAX_EXP,
-              "the statistics need a long double that holds the square of the largest double");
-
 StatsAccumulator::StatsAccumulator(StatsOptions options) : options_(std::move(options)) {}
 
 bool StatsAccumulator::Chosen(int16_t channel) const {
@@ -57,9 +54,22 @@ void StatsAccumulator::Add(const Reading& reading) {
   if (!s.first_number) s.first_number = reading.number;
   s.last_number = reading.number;
   ++s.readings;
-  const long double delta = x - running.mean;
-  running.mean += delta / static_cast<long double>(s.readings);
-  running.m2 += delta * (x - running.mean);
+  if (x != 0) {
+    int exponent = 0;
+    std::frexp(x, &exponent);  // |x| < 2^exponent
+    if (exponent > running.scale) {
+      if (running.scale != kNoScale) {
+        const int shift = running.scale - exponent;
+        running.mean = std::ldexp(running.mean, shift);
+        running.m2 = std::ldexp(running.m2, 2 * shift);
+      }
+      running.scale = exponent;
+    }
+  }
+  const double scaled = running.scale == kNoScale ? 0.0 : std::ldexp(x, -running.scale);
+  const double delta = scaled - running.mean;
+  running.mean += delta / static_cast<double>(s.readings);
+  running.m2 += delta * (scaled - running.mean);
 }
 
 ReadingStats StatsAccumulator::Result() const {
@@ -69,15 +79,18 @@ ReadingStats StatsAccumulator::Result() const {
   for (const size_t i : index_.ListingOrder()) {
     const Running& running = series_[i];
     SeriesStats s = running.stats;
+    // Every value so far is 0 where there is no scale, and so are the mean and the spread.
+    const int scale = running.scale == kNoScale ? 0 : running.scale;
     if (s.readings > 0) {
-      // Rounding may carry the mean a hair past the values it is the mean of.
-      s.mean = std::clamp(static_cast<double>(running.mean), *s.min, *s.max);
+      // Rounding may carry the mean a hair past the values it is the mean of, or even past the
+      // largest double when scaled back.
+      s.mean = std::clamp(std::ldexp(running.mean, scale), *s.min, *s.max);
     }
     if (s.readings > 1) {
-      const long double variance =
-          std::max(running.m2, 0.0L) / static_cast<long double>(s.readings - 1);
-      const long double std_dev = std::sqrt(variance);
-      if (std_dev <= DBL_MAX) s.std_dev = static_cast<double>(std_dev);
+      const double variance = std::max(running.m2, 0.0) / static_cast<double>(s.readings - 1);
+      // Past the largest double (values of both signs near it) scaling back gives infinity.
+      const double std_dev = std::ldexp(std::sqrt(variance), scale);
+      if (std_dev <= DBL_MAX) s.std_dev = std_dev;
     }
     result.series.push_back(std::move(s));
   }

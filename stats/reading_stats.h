@@ -82,13 +82,17 @@ class StatsAccumulator {
   ReadingStats Result() const;
 
  private:
-  // Running figures of one series. Mean and spread are kept by Welford's method in long
-  // double, whose range holds the squares of values near the largest double.
+  // Running figures of one series. Mean and spread are kept by Welford's method on the values
+  // divided by 2^scale, where 2^scale is above the largest magnitude so far: the scaled values
+  // lie within (-1, 1), so neither the differences nor their squares can overflow, and dividing
+  // by a power of two is exact. `scale` only grows; the sums are rescaled when it does.
   struct Running {
     SeriesStats stats;
-    long double mean = 0;
-    long double m2 = 0;  // the sum of squared differences from the mean
+    double mean = 0;  // of the values / 2^scale
+    double m2 = 0;    // the sum of squared differences from the mean, / 2^(2 scale)
+    int scale = kNoScale;
   };
+  static constexpr int kNoScale = std::numeric_limits<int>::min();  // every value so far is 0
 
   bool Chosen(int16_t channel) const;
 
