@@ -1,9 +1,11 @@
 #include "cli/command_io.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 
+#include "cli/exit_codes.h"
 #include "export/export_file.h"
 
 namespace rx::cli {
@@ -50,6 +52,104 @@ bool WriteOutputOrReport(const std::string& output_path,
 
 void AddChannelOption(CLI::App& command, std::vector<int>& channels, const std::string& help) {
   command.add_option("--channel,-c", channels, help)->check(CLI::Range(-32768, 32767));
+}
+
+namespace {
+
+// The extension of the file name at the end of `path`, in lower case and with its dot: ".csv".
+// Dots and blanks at the end are dropped first, as Windows drops them from a name.
+std::string Extension(std::string path) {
+  while (!path.empty() && (path.back() == '.' || path.back() == ' ')) path.pop_back();
+  const size_t dot = path.rfind('.');
+  const size_t slash = path.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  std::string extension = path.substr(dot);
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return extension;
+}
+
+std::string FormatOfName(const std::string& path) {
+  const std::string extension = Extension(path);
+  if (extension == ".csv") return "csv";
+  if (extension == ".json" || extension == ".jsonl") return "json";
+  if (extension == ".xlsx") return "xlsx";
+  return {};
+}
+
+std::string ChannelList(const std::vector<int>& channels) {
+  std::string list;
+  for (const int channel : channels) list += (list.empty() ? "" : ", ") + std::to_string(channel);
+  return list;
+}
+
+}  // namespace
+
+CLI::Option* AddOutputOption(CLI::App& command, std::string& output, const std::string& help) {
+  return command.add_option("--output,-o", output, help)
+      ->type_name("FILE")
+      ->check(CLI::Validator(
+          [](const std::string& path) -> std::string {
+            if (Extension(path) != ".dat") return {};
+            return path +
+                   " is named as a data file, and only a download writes those: give the "
+                   "output another name";
+          },
+          ""));
+}
+
+CLI::Option* AddFormatOption(CLI::App& command, std::string& format,
+                             const std::vector<std::string>& choices, const std::string& help) {
+  return command.add_option("--format,-f", format, help)
+      ->check(CLI::IsMember(choices))
+      ->type_name("FORMAT");
+}
+
+std::string ChosenFormat(const CLI::Option& format_option, const std::string& format,
+                         const std::string& output, const std::vector<std::string>& choices) {
+  const std::string named = FormatOfName(output);
+  if (named.empty()) return format;
+  if (format_option.count() > 0) {
+    if (named != format) {
+      throw CLI::ValidationError("--format " + format,
+                                 "disagrees with the name of the output " + output);
+    }
+    return format;
+  }
+  if (std::find(choices.begin(), choices.end(), named) == choices.end()) {
+    throw CLI::ValidationError("--output", output + " is named as " + named +
+                                               ", which this command does not write: give the "
+                                               "output another name");
+  }
+  return named;
+}
+
+bool OfChannels(const Reading& reading, const std::vector<int>& channels) {
+  return reading.kind == RecordKind::kTime || channels.empty() ||
+         std::find(channels.begin(), channels.end(), reading.channel) != channels.end();
+}
+
+int NoReadingsOnChannels(const std::string& file, const std::vector<int>& channels) {
+  Report(file + " holds no readings with a value on " +
+         (channels.size() == 1 ? "channel " : "channels ") + ChannelList(channels));
+  return kExitFailure;
+}
+
+int CheckChannelsHoldValues(DataFileReader& reader, const std::vector<int>& channels) {
+  if (channels.empty()) return kExitOk;
+  bool found = false;
+  try {
+    Reading reading;
+    while (!found && reader.Next(reading)) {
+      found = reading.kind != RecordKind::kTime && reading.value && OfChannels(reading, channels);
+    }
+  } catch (const DataFileError& e) {
+    Report(e.what());
+    return kExitFailure;
+  }
+  reader.Rewind();
+  return found ? kExitOk : NoReadingsOnChannels(reader.Path(), channels);
 }
 
 }  // namespace rx::cli

@@ -23,6 +23,8 @@
 #include "cli/exit_codes.h"
 #include "cli/progress_line.h"
 #include "cli/stop_signals.h"
+#include "data/data_file_reader.h"
+#include "data/readings.h"
 #include "download/meter_download.h"
 #include "download/qt/qt_serial_control.h"
 
@@ -50,8 +52,24 @@ struct DownloadOptions {
   bool quiet = false;
 };
 
-std::string Readings(int32_t count) {
-  return std::to_string(count) + (count == 1 ? " reading" : " readings");
+std::string RecordsStored(int32_t count) {
+  return std::to_string(count) + (count == 1 ? " record" : " records");
+}
+
+// The `saved` records of the data file at `path`, in the words the other commands use for a
+// file: "300 records (298 readings, 2 time records)". The file is read back to tell time records
+// from readings; where it cannot be, or holds another number of records, only the count is given.
+std::string SavedRecordsText(const std::string& path, int32_t saved) {
+  if (saved == 0) return RecordCountText(0, 0);
+  try {
+    DataFileReader reader(path);
+    Reading reading;
+    int64_t time_records = 0;
+    while (reader.Next(reading)) time_records += reading.kind == RecordKind::kTime;
+    if (reader.RecordsRead() == saved) return RecordCountText(saved, time_records);
+  } catch (const DataFileError&) {
+  }
+  return RecordsStored(saved);
 }
 
 // One download, from opening the port to the exit code.
@@ -119,7 +137,7 @@ class DownloadSession {
       return;
     }
     progress_.Clear();
-    std::cout << "Data received: " << Readings(download_.RecordsSaved()) << " in "
+    std::cout << "Data received: " << SavedRecordsText(output_, download_.RecordsSaved()) << " in "
               << download_.TransferMs() << " ms, saved to " << output_ << std::endl;
     Finish(kExitOk);
   }
@@ -134,8 +152,9 @@ class DownloadSession {
     if (finished_) return;
     progress_.Clear();
     download_.Exit();
-    PrintMessage(why + ". The download has stopped. " + Readings(download_.RecordsSaved()) +
-                 (download_.RecordsSaved() == 1 ? " was" : " were") + " saved to " + output_ + ".");
+    const int32_t saved = download_.RecordsSaved();
+    PrintMessage(why + ". The download has stopped. " + SavedRecordsText(output_, saved) +
+                 (saved == 1 ? " was" : " were") + " saved to " + output_ + ".");
     Finish(exit_code);
   }
 
@@ -177,7 +196,7 @@ class DownloadSession {
     char elapsed[32];
     std::snprintf(elapsed, sizeof elapsed, "%.1f s",
                   std::chrono::duration<double>(Clock::now() - first_byte_).count());
-    progress_.Show(Readings(download_.datano()) + " stored, " + std::to_string(bytes_seen_) +
+    progress_.Show(RecordsStored(download_.datano()) + " stored, " + std::to_string(bytes_seen_) +
                    " bytes received, " + elapsed);
   }
 
@@ -243,7 +262,7 @@ void AddDownloadCommand(CLI::App& app, const std::string& program_folder, int& e
       ->type_name("PATH");
   line->require_option(1);
   command
-      ->add_option("--output", options.output,
+      ->add_option("--output,-o", options.output,
                    "data file to write (default: today's yymmdd.dat in the current folder)")
       ->type_name("FILE");
   command

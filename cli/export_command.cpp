@@ -2,6 +2,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/command_io.h"
 #include "cli/commands.h"
@@ -19,7 +20,34 @@ struct ExportArguments {
   std::string format = "csv";
   std::string delimiter = ",";
   std::string output;
+  std::vector<int> channels;
 };
+
+const std::vector<std::string> kExportFormats = {"csv", "json", "xlsx"};
+
+// A writer's rows limited to the readings of the chosen channels and every time record, which
+// keeps each row's time as in the whole file's export.
+template <typename Writer>
+class ChannelRows {
+ public:
+  ChannelRows(Writer& writer, const std::vector<int>& channels)
+      : writer_(writer), channels_(channels) {}
+  void WriteHeader() { writer_.WriteHeader(); }
+  void Add(const Reading& reading) {
+    if (OfChannels(reading, channels_)) writer_.Add(reading);
+  }
+  void Finish() { writer_.Finish(); }
+
+ private:
+  Writer& writer_;
+  const std::vector<int>& channels_;
+};
+
+template <typename Writer>
+void ExportChannels(DataFileReader& reader, Writer& writer, const std::vector<int>& channels) {
+  ChannelRows<Writer> rows(writer, channels);
+  ExportReadings(reader, rows);
+}
 
 // A delimiter of one usable character; "\t" is taken for a tab, which is awkward to type.
 CLI::Validator DelimiterValidator() {
@@ -34,7 +62,8 @@ CLI::Validator DelimiterValidator() {
 // Writes every reading of `reader` as a workbook at `path`. The workbook is made beside it and
 // named only when whole, so a file that turns out not to be a data file part-way through leaves
 // nothing under that name. Returns false after printing what failed.
-bool WriteWorkbookOrReport(DataFileReader& reader, const std::string& path) {
+bool WriteWorkbookOrReport(DataFileReader& reader, const std::string& path,
+                           const std::vector<int>& channels) {
   std::string problem;
   try {
     XlsxWriter workbook(path);
@@ -42,6 +71,7 @@ bool WriteWorkbookOrReport(DataFileReader& reader, const std::string& path) {
     ExportTimes times;
     Reading reading;
     while (reader.Next(reading)) {
+      if (!OfChannels(reading, channels)) continue;
       times.Next(reading);
       workbook.AddRow(reading, times.Time(), times.LastTimeStamp());
     }
@@ -67,20 +97,22 @@ void AddExportCommand(CLI::App& app, int& exit_code) {
       "Writes every record of a data file as CSV, JSON Lines or an Excel workbook, one record a "
       "row.");
   command->add_option("FILE", arguments->file, "the data file")->required()->type_name("");
-  command
-      ->add_option("--format", arguments->format,
-                   "csv (the default), json (JSON Lines) or xlsx (an Excel workbook, to --output)")
-      ->check(CLI::IsMember({"csv", "json", "xlsx"}))
-      ->type_name("FORMAT");
+  const CLI::Option* format = AddFormatOption(
+      *command, arguments->format, kExportFormats,
+      "csv, json (JSON Lines) or xlsx (an Excel workbook, to --output); by default the one the "
+      "output's name ends in (.csv, .json or .jsonl, .xlsx), else csv");
   CLI::Option* delimiter =
       command
           ->add_option("--delimiter", arguments->delimiter,
                        "the CSV field separator, for example ';' (default ','; \\t for a tab)")
           ->transform(DelimiterValidator())
           ->type_name("CHAR");
-  command->add_option("--output", arguments->output, "write to FILE instead of standard output")
-      ->type_name("FILE");
-  command->callback([arguments, delimiter, &exit_code] {
+  AddOutputOption(*command, arguments->output, "write to FILE instead of standard output");
+  AddChannelOption(*command, arguments->channels,
+                   "only this channel's readings, with every time record (repeat for more "
+                   "channels)");
+  command->callback([arguments, format, delimiter, &exit_code] {
+    arguments->format = ChosenFormat(*format, arguments->format, arguments->output, kExportFormats);
     if (arguments->format != "csv" && delimiter->count() > 0) {
       throw CLI::ValidationError("--delimiter", "applies to --format csv only");
     }
@@ -97,17 +129,21 @@ void AddExportCommand(CLI::App& app, int& exit_code) {
       exit_code = kExitFailure;
       return;
     }
+    exit_code = CheckChannelsHoldValues(*reader, arguments->channels);
+    if (exit_code != kExitOk) return;
     if (arguments->format == "xlsx") {
-      exit_code = WriteWorkbookOrReport(*reader, arguments->output) ? kExitOk : kExitFailure;
+      exit_code = WriteWorkbookOrReport(*reader, arguments->output, arguments->channels)
+                      ? kExitOk
+                      : kExitFailure;
       return;
     }
     const bool written = WriteOutputOrReport(arguments->output, [&](std::ostream& out) {
       if (arguments->format == "json") {
         JsonLinesWriter json(out);
-        ExportReadings(*reader, json);
+        ExportChannels(*reader, json, arguments->channels);
       } else {
         CsvWriter csv(out, arguments->delimiter.front());
-        ExportReadings(*reader, csv);
+        ExportChannels(*reader, csv, arguments->channels);
       }
     });
     exit_code = written ? kExitOk : kExitFailure;

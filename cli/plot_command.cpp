@@ -45,34 +45,32 @@ std::string Counted(size_t count, const char* thing) {
   return std::to_string(count) + " " + thing + (count == 1 ? "" : "s");
 }
 
-std::string ChannelList(const std::vector<int>& channels) {
-  std::string list;
-  for (const int channel : channels) list += (list.empty() ? "" : ", ") + std::to_string(channel);
-  return list;
-}
-
 int Plot(const PlotOptions& options) {
   const std::unique_ptr<QApplication> application = StartDrawing();
 
   const std::vector<int16_t> channels(options.channels.begin(), options.channels.end());
   ChartDataBuilder builder(channels);
+  int32_t records = 0;
   try {
-    ForEachReading(options.file, [&](const Reading& reading) { builder.Add(reading); });
+    records = ForEachReading(options.file, [&](const Reading& reading) { builder.Add(reading); });
   } catch (const DataFileError& e) {
     std::cerr << "rx7731-cli: " << e.what() << "\n";
     return kExitFailure;
   }
   ChartData data = builder.Finish();
+  if (data.series.empty() && !channels.empty()) {
+    return NoReadingsOnChannels(options.file, options.channels);
+  }
   if (data.series.empty()) {
-    std::cerr << "rx7731-cli: " << options.file << " holds no readings with a value to plot";
-    if (!channels.empty()) std::cerr << " on channel " << ChannelList(options.channels);
-    std::cerr << "\n";
+    std::cerr << "rx7731-cli: " << options.file << " holds no readings with a value to plot\n";
     return kExitFailure;
   }
 
   size_t points = 0;
   for (const ChartSeries& s : data.series) points += s.points;
-  const size_t series = data.series.size(), markers = data.markers.size();
+  const size_t series = data.series.size();
+  // Every time record is a marker.
+  const std::string count = RecordCountText(records, static_cast<int64_t>(data.markers.size()));
   QGraphicsScene scene;
   auto* chart = new ReadingsChart(std::move(data));
   chart->setTitle(QFileInfo(QString::fromStdString(options.file)).fileName());
@@ -83,8 +81,8 @@ int Plot(const PlotOptions& options) {
     std::cerr << "rx7731-cli: " << e.what() << "\n";
     return kExitFailure;
   }
-  std::cout << options.output << ": " << Counted(points, "reading") << " in " << series
-            << " series, " << Counted(markers, "time marker") << "\n";
+  std::cout << options.output << ": " << Counted(points, "reading") << " with a value in " << series
+            << " series, from " << count << "\n";
   return kExitOk;
 }
 
@@ -95,9 +93,7 @@ void AddPlotCommand(CLI::App& app, int& exit_code) {
       "plot", "Draws the readings of a data file as a chart, one line per channel and unit.");
   auto options = std::make_shared<PlotOptions>();
   command->add_option("FILE", options->file, "the data file")->required();
-  command
-      ->add_option("--output,-o", options->output,
-                   "the image to write: its name ends in .svg or .png")
+  AddOutputOption(*command, options->output, "the image to write: its name ends in .svg or .png")
       ->required()
       ->check(CLI::Validator(
           [](const std::string& path) -> std::string {

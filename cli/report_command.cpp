@@ -31,6 +31,10 @@ bool SameFile(const std::string& a, const std::string& b) {
 int Report(const ReportArguments& arguments) {
   const std::unique_ptr<DataFileReader> reader = OpenDataFileOrReport(arguments.file);
   if (!reader) return kExitFailure;
+  if (const int checked = CheckChannelsHoldValues(*reader, arguments.channels);
+      checked != kExitOk) {
+    return checked;
+  }
   const std::unique_ptr<QApplication> application = StartDrawing();
   // The fonts shipped beside the Windows build, so that a report reads the same from both.
   QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 9));
@@ -60,7 +64,7 @@ void AddReportCommand(CLI::App& app, int& exit_code) {
       "Writes a PDF report of a data file: its statistics, chart and sessions on page 1, then "
       "every record as View Data shows it, each page numbered.");
   command->add_option("FILE", arguments->file, "the data file")->required()->type_name("");
-  command->add_option("--output,-o", arguments->output, "the PDF file to write")
+  AddOutputOption(*command, arguments->output, "the PDF file to write")
       ->required()
       ->check(CLI::Validator(
           [](const std::string& path) -> std::string {

@@ -46,18 +46,20 @@ void WriteTable(std::ostream& out, DataFileReader& reader) {
 
 void AddShowCommand(CLI::App& app, int& exit_code) {
   auto file = std::make_shared<std::string>();
+  auto output = std::make_shared<std::string>();
   CLI::App* command = app.add_subcommand(
       "show",
       "Prints every record of a data file as View Data shows it: No., Channel, Value, Unit.");
   command->add_option("FILE", *file, "the data file")->required()->type_name("");
-  command->callback([file, &exit_code] {
+  AddOutputOption(*command, *output, "write to FILE instead of standard output");
+  command->callback([file, output, &exit_code] {
     const std::unique_ptr<DataFileReader> reader = OpenDataFileOrReport(*file);
     if (!reader) {
       exit_code = kExitFailure;
       return;
     }
     const bool written =
-        WriteOutputOrReport({}, [&](std::ostream& out) { WriteTable(out, *reader); });
+        WriteOutputOrReport(*output, [&](std::ostream& out) { WriteTable(out, *reader); });
     exit_code = written ? kExitOk : kExitFailure;
   });
 }

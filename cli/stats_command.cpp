@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,7 +18,10 @@ struct StatsArguments {
   std::string file;
   std::vector<int> channels;
   std::string format = "text";
+  std::string output;
 };
+
+const std::vector<std::string> kStatsFormats = {"text", "csv", "json"};
 
 template <typename Columns>
 std::vector<std::string> Header(const Columns& columns) {
@@ -47,21 +52,34 @@ int Stats(const StatsArguments& arguments) {
       {.channels = {arguments.channels.begin(), arguments.channels.end()}});
   // The whole file is read before a line is printed: a file that turns out not to be a data
   // file part-way gives its message alone, not statistics of the records before the fault.
-  bool read = false;
-  const bool written = WriteOutputOrReport({}, [&](std::ostream& out) {
+  try {
     Reading reading;
     while (reader->Next(reading)) accumulator.Add(reading);
-    read = true;
-    const ReadingStats stats = accumulator.Result();
+  } catch (const DataFileError& e) {
+    std::cerr << "rx7731-cli: " << e.what() << "\n";
+    return kExitFailure;
+  }
+  const ReadingStats stats = accumulator.Result();
+  const bool any_value = std::any_of(stats.series.begin(), stats.series.end(),
+                                     [](const SeriesStats& s) { return s.readings > 0; });
+  if (!arguments.channels.empty() && !any_value) {
+    return NoReadingsOnChannels(arguments.file, arguments.channels);
+  }
+  const bool written = WriteOutputOrReport(arguments.output, [&](std::ostream& out) {
     if (arguments.format == "csv") {
       WriteStatsCsv(out, stats);
     } else if (arguments.format == "json") {
       WriteStatsJsonLines(out, stats);
     } else {
+      // Sessions without a number hold the readings before the file's first time record.
+      const auto time_records =
+          std::count_if(stats.sessions.begin(), stats.sessions.end(),
+                        [](const SessionStats& session) { return session.number.has_value(); });
+      out << arguments.file << ": " << RecordCountText(stats.records, time_records) << "\n\n";
       WriteText(out, stats);
     }
   });
-  return written && read ? kExitOk : kExitFailure;
+  return written ? kExitOk : kExitFailure;
 }
 
 }  // namespace
@@ -75,12 +93,15 @@ void AddStatsCommand(CLI::App& app, int& exit_code) {
   command->add_option("FILE", arguments->file, "the data file")->required()->type_name("");
   AddChannelOption(*command, arguments->channels,
                    "only this channel's readings (repeat for more channels)");
-  command
-      ->add_option("--format", arguments->format,
-                   "text (the default, aligned tables), csv (RFC 4180) or json (JSON Lines)")
-      ->check(CLI::IsMember({"text", "csv", "json"}))
-      ->type_name("FORMAT");
-  command->callback([arguments, &exit_code] { exit_code = Stats(*arguments); });
+  const CLI::Option* format = AddFormatOption(
+      *command, arguments->format, kStatsFormats,
+      "text (aligned tables), csv (RFC 4180) or json (JSON Lines); by default the one the "
+      "output's name ends in (.csv, .json or .jsonl), else text");
+  AddOutputOption(*command, arguments->output, "write to FILE instead of standard output");
+  command->callback([arguments, format, &exit_code] {
+    arguments->format = ChosenFormat(*format, arguments->format, arguments->output, kStatsFormats);
+    exit_code = Stats(*arguments);
+  });
 }
 
 }  // namespace rx::cli

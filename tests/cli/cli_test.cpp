@@ -260,6 +260,32 @@ TEST_P(ExportedFile, ReadsBackFromTheWorkbookAsNumbersDateTimesAndTexts) {
   }
 }
 
+// --channel keeps the readings of that channel and every time record, each row as in the
+// whole file's export, in every format.
+TEST_P(ExportedFile, ExportsOneChannelWithEveryTimeRecord) {
+  const std::string channel = GetParam().rows[1][2];  // the first reading's
+  std::vector<Row> expected = {kHeader};
+  for (const Row& row : GetParam().rows) {
+    if (row[1] == "time" || row[2] == channel) expected.push_back(row);
+  }
+  ASSERT_LT(expected.size(), GetParam().rows.size() + 1) << "the case has no other channel";
+  const std::string option = "--channel=" + channel;
+  Outcome run = RunCli(dir_, {"export", "in.dat", option, "-o", "out.csv"});
+  ASSERT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(ParseCsv(dir_, dir_.File("out.csv"), ","), expected);
+  run = RunCli(dir_, {"export", "in.dat", option, "-f", "json"});
+  ASSERT_EQ(run.exit_code, 0) << run.output;
+  EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), expected.size() - 1);
+  run = RunCli(dir_, {"export", "in.dat", option, "-o", "out.xlsx"});
+  ASSERT_EQ(run.exit_code, 0) << run.output;
+  const nlohmann::json book = ReadWorkbook(dir_, dir_.File("out.xlsx"));
+  ASSERT_TRUE(book.is_object());
+  ASSERT_EQ(book["rows"].size(), expected.size());
+  for (size_t i = 1; i < expected.size(); ++i) {
+    EXPECT_EQ(book["rows"][i][0][1].get<double>(), std::stod(expected[i][0]));
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Files, ExportedFile, testing::ValuesIn(FileCases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -322,6 +348,8 @@ const StatsCase kStatsCases[] = {
     {"NoRecords",
      "",
      {},
+     "in.dat: 0 records (0 readings, 0 time records)\n"
+     "\n"
      "Series  Readings  No digits  Minimum  Maximum  Mean  Std. dev.  From No.  To No.\n"
      "\n"
      "No.  Time  Readings\n",
@@ -329,6 +357,8 @@ const StatsCase kStatsCases[] = {
     {"OnlyReadingsWithoutValidDigits",
      "0,\"231207093015\",\"Time\",0\r\n1,999999,\"V         \",1\r\n2,999999,\"V         \",1\r\n",
      {},
+     "in.dat: 3 records (2 readings, 1 time record)\n"
+     "\n"
      "Series  Readings  No digits  Minimum  Maximum  Mean  Std. dev.  From No.  To No.\n"
      "ch 1 V         0          2\n"
      "\n"
@@ -340,6 +370,8 @@ const StatsCase kStatsCases[] = {
     {"OneReading",
      "0,1.5,\"V         \",1\r\n",
      {},
+     "in.dat: 1 record (1 reading, 0 time records)\n"
+     "\n"
      "Series  Readings  No digits      Minimum      Maximum  Mean  Std. dev.  From No.  To No.\n"
      "ch 1 V         1          0  1.5 (No. 1)  1.5 (No. 1)  1.50                    1       1\n"
      "\n"
@@ -354,6 +386,8 @@ const StatsCase kStatsCases[] = {
      "2,-1.7976931348623157e308,\"V         \",1\r\n3,1e400,\"V         \",1\r\n"
      "4,nan,\"V         \",1\r\n",
      {},
+     "in.dat: 5 records (5 readings, 0 time records)\n"
+     "\n"
      "Series  Readings  No digits                           Minimum                          "
      "Maximum"
      "  Mean  Std. dev.  From No.  To No.\n"
@@ -370,6 +404,8 @@ const StatsCase kStatsCases[] = {
     {"ATimeRecordThatIsNoDate",
      "0,\"23120709\",\"Time\",0\r\n1,2,\"V         \",1\r\n",
      {},
+     "in.dat: 2 records (1 reading, 1 time record)\n"
+     "\n"
      "Series  Readings  No digits    Minimum    Maximum  Mean  Std. dev.  From No.  To No.\n"
      "ch 1 V         1          0  2 (No. 2)  2 (No. 2)   2.0                    2       2\n"
      "\n"
@@ -380,6 +416,8 @@ const StatsCase kStatsCases[] = {
     {"OrdinaryFile",
      kOrdinary,
      {},
+     "in.dat: 7 records (5 readings, 2 time records)\n"
+     "\n"
      "Series       Readings  No digits       Minimum       Maximum   Mean  Std. dev.  From No."
      "  To No.\n"
      "ch 1 V              3          1   1.5 (No. 2)   4.0 (No. 7)   2.67       1.26         2"
@@ -400,6 +438,8 @@ const StatsCase kStatsCases[] = {
     {"OneChannelOfTheOrdinaryFile",
      kOrdinary,
      {"--channel", "2", "-c", "3"},
+     "in.dat: 7 records (5 readings, 2 time records)\n"
+     "\n"
      "Series       Readings  No digits     Minimum     Maximum  Mean  Std. dev.  From No.  To No.\n"
      "ch 2 code 7         1          0  -3 (No. 5)  -3 (No. 5)  -3.0                    5       5\n"
      "\n"
@@ -512,10 +552,11 @@ TEST(Report, PopplerReadsTheFiguresRecordsAndPagesOfTheCommands) {
     if (i == 100) records.push_back({"231207100000"s, "Time"s, 0});
   }
   WriteDataFile(dir.File("in.dat"), records);
-  const std::vector<std::string> stats = CollapsedLines(RunCli(dir, {"stats", "in.dat"}).output);
+  std::vector<std::string> stats = CollapsedLines(RunCli(dir, {"stats", "in.dat"}).output);
   const std::vector<std::string> show = CollapsedLines(RunCli(dir, {"show", "in.dat"}).output);
   ASSERT_EQ(show.size(), records.size() + 1);
-  ASSERT_EQ(stats.size(), 1 + 2 + 1 + 2) << "two series, two sessions";
+  ASSERT_EQ(stats.size(), 1 + 1 + 2 + 1 + 2) << "the count, two series, two sessions";
+  stats.erase(stats.begin());  // the file's count, which page 1 gives in a line of its own
 
   const struct {
     std::vector<std::string> options;
@@ -595,7 +636,27 @@ TEST(Cli, ReportsWhatWasWrongWithTheExitCode) {
   WriteDataFile(dir.File("in.dat"), {{1.5, "V         "s, 1}});
   test::WriteBytes(dir.File("script.sh"), "#!/bin/sh\r\necho,hello\r\n");
   test::WriteBytes(dir.File("table.csv"), "1,2,3,4\r\n1,2,3,x\r\n");
+  WriteDataFile(dir.File("other.dat"), {{2.5, "A         "s, 2}});
+  WriteDataFile(dir.File("in.txt"), {{2.5, "A         "s, 2}});
+  const std::string other = ReadBytes(dir.File("other.dat"));
   const std::vector<ExitCase> cases = {
+      {{"export", "in.dat", "--format", "csv", "-o", "out.xlsx"},
+       2,
+       {"--format csv", "disagrees with the name of the output out.xlsx", "Usage: ", "export"}},
+      {{"export", "in.dat", "-f", "xlsx", "-o", "out.JSONL"}, 2, {"disagrees", "out.JSONL"}},
+      {{"stats", "in.dat", "-o", "stats.xlsx"},
+       2,
+       {"stats.xlsx is named as xlsx, which this command does not write: give the output another "
+        "name",
+        "Usage: ", "stats"}},
+      // Only a download writes a data file, in any case, and with the dots and blanks at its end
+      // that Windows drops.
+      {{"export", "in.dat", "--output", "other.dat"}, 2, {"other.dat is named as a data file"}},
+      {{"export", "in.dat", "-f", "json", "-o", "OTHER.Dat. "}, 2, {"is named as a data file"}},
+      {{"stats", "in.dat", "-o", "other.dat"}, 2, {"is named as a data file", "Usage: ", "stats"}},
+      {{"show", "in.dat", "-o", "other.dat"}, 2, {"is named as a data file", "Usage: ", "show"}},
+      {{"plot", "in.dat", "-o", "other.dat"}, 2, {"is named as a data file", "Usage: ", "plot"}},
+      {{"report", "in.dat", "-o", "x/other.dat"}, 2, {"is named as a data file", "Usage: "}},
       {{}, 2, {"A subcommand is required", "Usage: ", "show", "export"}},
       {{"frobnicate"}, 2, {"frobnicate", "Usage: ", "show", "export"}},
       {{"show"}, 2, {"FILE is required", "Usage: ", "show"}},
@@ -609,7 +670,8 @@ TEST(Cli, ReportsWhatWasWrongWithTheExitCode) {
        2,
        {"--delimiter", "csv only", "Usage: ", "export"}},
       {{"export", "in.dat", "--format", "xlsx"}, 2, {"--format xlsx", "needs --output", "Usage: "}},
-      {{"export", "in.dat", "--output", "./in.dat"},
+      {{"export", "in.dat", "--output", "./in.dat"}, 2, {"is named as a data file", "Usage: "}},
+      {{"export", "in.txt", "--output", "./in.txt"},
        2,
        {"is the data file being exported", "Usage: "}},
       {{"stats", "in.dat", "--format", "xml"}, 2, {"xml", "Usage: ", "stats", "--channel"}},
@@ -664,8 +726,88 @@ TEST(Cli, ReportsWhatWasWrongWithTheExitCode) {
       if (at == std::string::npos) break;
     }
   }
-  // The data file named as the output is left as it was.
+  // The data file named as the output is left as it was, and so is the other one.
   EXPECT_EQ(ReadBytes(dir.File("in.dat")), "0,1.5,\"V         \",1\r\n");
+  EXPECT_EQ(ReadBytes(dir.File("other.dat")), other);
+  EXPECT_EQ(ReadBytes(dir.File("in.txt")), other);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("out.xlsx")));
+}
+
+// Channels that hold no reading with a value: one message and one exit code from every command
+// that takes --channel, and no output file.
+TEST(Cli, EveryCommandSaysTheSameWhereTheChannelsHoldNoValue) {
+  TempDir dir;
+  WriteDataFile(dir.File("in.dat"), {{"231207093015"s, "Time"s, 0},
+                                     {1.5, "V         "s, 1},
+                                     {999999.0, "V         "s, 2},
+                                     {-1.0, int16_t{7}, 3}});
+  const std::vector<std::string> commands[] = {{"stats"},
+                                               {"stats", "--format", "json"},
+                                               {"export"},
+                                               {"export", "-o", "out.csv"},
+                                               {"export", "-o", "out.xlsx"},
+                                               {"plot", "-o", "out.svg"},
+                                               {"report", "-o", "out.pdf"}};
+  const struct {
+    std::vector<std::string> channels;
+    std::string message;
+  } cases[] = {
+      {{"-c", "9"}, "rx7731-cli: in.dat holds no readings with a value on channel 9\n"},
+      // Channel 2 has a reading, but without valid digits.
+      {{"-c", "2", "--channel", "9"},
+       "rx7731-cli: in.dat holds no readings with a value on channels 2, 9\n"},
+  };
+  for (const auto& c : cases) {
+    for (std::vector<std::string> args : commands) {
+      args.insert(args.begin() + 1, "in.dat");
+      args.insert(args.end(), c.channels.begin(), c.channels.end());
+      SCOPED_TRACE(testing::PrintToString(args));
+      const Outcome run = RunCli(dir, args);
+      EXPECT_EQ(run.exit_code, 1);
+      EXPECT_EQ(run.output, c.message);
+      for (const char* name : {"out.csv", "out.xlsx", "out.svg", "out.pdf"}) {
+        EXPECT_FALSE(std::filesystem::exists(dir.File(name))) << name;
+      }
+    }
+  }
+}
+
+// Without --format the output's name chooses, in any case; a name that says nothing keeps the
+// default. The file holds what the same command with --format prints.
+TEST(Cli, TheOutputsNameChoosesTheFormat) {
+  TempDir dir;
+  WriteDataFile(dir.File("in.dat"), FileCases().front().records);
+  const struct {
+    std::vector<std::string> to_file;  // writes out.*
+    std::string name;
+    std::vector<std::string> to_stdout;
+  } cases[] = {
+      {{"export", "in.dat"}, "out.json", {"export", "in.dat", "--format", "json"}},
+      {{"export", "in.dat"}, "out.JSONL", {"export", "in.dat", "-f", "json"}},
+      {{"export", "in.dat", "--delimiter", ";"},
+       "out.csv",
+       {"export", "in.dat", "--delimiter", ";"}},
+      {{"export", "in.dat"}, "out.txt", {"export", "in.dat", "--format", "csv"}},
+      {{"export", "in.dat", "-f", "json"}, "out.txt", {"export", "in.dat", "--format", "json"}},
+      {{"stats", "in.dat"}, "out.csv", {"stats", "in.dat", "--format", "csv"}},
+      {{"stats", "in.dat"}, "out.json", {"stats", "in.dat", "-f", "json"}},
+      {{"stats", "in.dat"}, "out.txt", {"stats", "in.dat"}},
+      {{"show", "in.dat"}, "out.txt", {"show", "in.dat"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.to_file;
+    args.insert(args.end(), {"-o", c.name});
+    SCOPED_TRACE(testing::PrintToString(args));
+    const Outcome written = RunCli(dir, args);
+    EXPECT_EQ(written.exit_code, 0) << written.output;
+    EXPECT_EQ(written.output, "");
+    const Outcome printed = RunCli(dir, c.to_stdout);
+    EXPECT_EQ(ReadBytes(dir.File(c.name)), printed.output);
+  }
+  ASSERT_EQ(RunCli(dir, {"export", "in.dat", "-o", "out.XLSX"}).exit_code, 0);
+  const nlohmann::json book = ReadWorkbook(dir, dir.File("out.XLSX"));
+  ASSERT_TRUE(book.is_object()) << "not a workbook";
+  EXPECT_EQ(book["rows"].size(), FileCases().front().rows.size() + 1);
 }
 
 // A file that turns out not to be a data file after 20,000 records (more than the export writes

@@ -82,12 +82,29 @@ class CliDownload : public testing::Test {
   std::string Err() const { return ReadBytes(stderr_path_); }
   std::string Expected() const { return ReadBytes(expect_); }
 
-  // The count of "N readings were saved to FILE" on stderr, -1 without one.
+  // The count of "N records (R readings, T time records) were saved to FILE" on stderr, or of
+  // the window's "N readings were saved to FILE"; -1 without one, or where the parts do not add
+  // up to what `file` holds.
   int SavedOnStderr(const std::string& file) const {
     std::smatch m;
     const std::string err = Err();
-    const std::regex said(R"((\d+) readings? (?:was|were) saved to )" + file + R"(\.)");
-    return std::regex_search(err, m, said) ? std::stoi(m[1]) : -1;
+    const std::regex said(
+        R"((\d+) (?:readings?|records? \((\d+) readings?, (\d+) time records?\)) (?:was|were) )"
+        "saved to " +
+        file + R"(\.)");
+    if (!std::regex_search(err, m, said)) return -1;
+    const int records = std::stoi(m[1]);
+    if (m[2].matched && (std::stoi(m[3]) != TimeRecords(ReadBytes(file)) ||
+                         std::stoi(m[2]) + std::stoi(m[3]) != records)) {
+      return -1;
+    }
+    return records;
+  }
+
+  static int TimeRecords(const std::string& data) {
+    int count = 0;
+    for (size_t at = 0; (at = data.find(",\"Time\",", at)) != std::string::npos; ++at) ++count;
+    return count;
   }
 
   CliUnderTest& under_ = TheCliUnderTest();
@@ -148,9 +165,13 @@ TEST_P(WholeMemory, IsStoredAsTheWindowStoresItAndReportedOnStdout) {
   const std::string out = Out();
   ASSERT_TRUE(std::regex_match(
       out, m,
-      std::regex(R"(Data received: (\d+) readings in (\d+) ms, saved to )" + shown_name + "\n")))
+      std::regex(R"(Data received: (\d+) records \((\d+) readings, (\d+) time records?\) in )"
+                 R"((\d+) ms, saved to )" +
+                 shown_name + "\n")))
       << out;
   EXPECT_EQ(std::stoi(m[1]), Lines(expected));
+  EXPECT_EQ(std::stoi(m[3]), TimeRecords(expected));
+  EXPECT_EQ(std::stoi(m[2]), Lines(expected) - TimeRecords(expected));
   EXPECT_EQ(Err(), "") << "stderr is not a terminal: no progress line";
 }
 
@@ -374,7 +395,7 @@ TEST_P(ProgressOnATerminal, IsOneLineRedrawnInPlaceUnlessQuiet) {
   EXPECT_TRUE(shown.starts_with(restart + "waiting for the meter: press its SEND key")) << shown;
   EXPECT_TRUE(
       std::regex_search(shown, std::regex("\r\x1b\\[K"
-                                          R"(\d+ readings stored, \d+ bytes received, \d+\.\d s)")))
+                                          R"(\d+ records stored, \d+ bytes received, \d+\.\d s)")))
       << shown;
   EXPECT_TRUE(shown.ends_with(restart)) << "the line is not cleared at the end: " << shown;
   EXPECT_EQ(shown.find('\n'), std::string::npos) << "not one line: " << shown;
