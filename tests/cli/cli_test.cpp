@@ -218,11 +218,11 @@ nlohmann::json ReadWorkbook(const TempDir& dir, const std::string& path) {
 const std::string kDateTimeFormat = "yyyy-mm-dd hh:mm:ss";
 
 TEST_P(ExportedFile, ReadsBackFromTheWorkbookAsNumbersDateTimesAndTexts) {
-  const Outcome run =
-      RunCli(dir_, {"export", "in.dat", "--format", "xlsx", "--output", "out.xlsx"});
+  // The name chooses the format (LibreOfficeReadsTheValuesOfTheCsvExport gives --format).
+  const Outcome run = RunCli(dir_, {"export", "in.dat", "--output", "out.XLSX"});
   ASSERT_EQ(run.exit_code, 0) << run.output;
   EXPECT_EQ(run.output, "");
-  const nlohmann::json book = ReadWorkbook(dir_, dir_.File("out.xlsx"));
+  const nlohmann::json book = ReadWorkbook(dir_, dir_.File("out.XLSX"));
   ASSERT_TRUE(book.is_object());
   const std::vector<Row>& rows = GetParam().rows;
   EXPECT_EQ(book["sheets"], nlohmann::json({"Readings"}));
@@ -261,7 +261,7 @@ TEST_P(ExportedFile, ReadsBackFromTheWorkbookAsNumbersDateTimesAndTexts) {
 }
 
 // --channel keeps the readings of that channel and every time record, each row as in the
-// whole file's export, in every format.
+// whole file's export, in the rows of a writer and of the workbook.
 TEST_P(ExportedFile, ExportsOneChannelWithEveryTimeRecord) {
   const std::string channel = GetParam().rows[1][2];  // the first reading's
   std::vector<Row> expected = {kHeader};
@@ -273,9 +273,6 @@ TEST_P(ExportedFile, ExportsOneChannelWithEveryTimeRecord) {
   Outcome run = RunCli(dir_, {"export", "in.dat", option, "-o", "out.csv"});
   ASSERT_EQ(run.exit_code, 0) << run.output;
   EXPECT_EQ(ParseCsv(dir_, dir_.File("out.csv"), ","), expected);
-  run = RunCli(dir_, {"export", "in.dat", option, "-f", "json"});
-  ASSERT_EQ(run.exit_code, 0) << run.output;
-  EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), expected.size() - 1);
   run = RunCli(dir_, {"export", "in.dat", option, "-o", "out.xlsx"});
   ASSERT_EQ(run.exit_code, 0) << run.output;
   const nlohmann::json book = ReadWorkbook(dir_, dir_.File("out.xlsx"));
@@ -654,7 +651,6 @@ TEST(Cli, ReportsWhatWasWrongWithTheExitCode) {
       {{"export", "in.dat", "--output", "other.dat"}, 2, {"other.dat is named as a data file"}},
       {{"export", "in.dat", "-f", "json", "-o", "OTHER.Dat. "}, 2, {"is named as a data file"}},
       {{"stats", "in.dat", "-o", "other.dat"}, 2, {"is named as a data file", "Usage: ", "stats"}},
-      {{"show", "in.dat", "-o", "other.dat"}, 2, {"is named as a data file", "Usage: ", "show"}},
       {{"plot", "in.dat", "-o", "other.dat"}, 2, {"is named as a data file", "Usage: ", "plot"}},
       {{"report", "in.dat", "-o", "x/other.dat"}, 2, {"is named as a data file", "Usage: "}},
       {{}, 2, {"A subcommand is required", "Usage: ", "show", "export"}},
@@ -741,34 +737,23 @@ TEST(Cli, EveryCommandSaysTheSameWhereTheChannelsHoldNoValue) {
                                      {1.5, "V         "s, 1},
                                      {999999.0, "V         "s, 2},
                                      {-1.0, int16_t{7}, 3}});
-  const std::vector<std::string> commands[] = {{"stats"},
-                                               {"stats", "--format", "json"},
-                                               {"export"},
-                                               {"export", "-o", "out.csv"},
-                                               {"export", "-o", "out.xlsx"},
-                                               {"plot", "-o", "out.svg"},
-                                               {"report", "-o", "out.pdf"}};
-  const struct {
-    std::vector<std::string> channels;
-    std::string message;
-  } cases[] = {
-      {{"-c", "9"}, "rx7731-cli: in.dat holds no readings with a value on channel 9\n"},
-      // Channel 2 has a reading, but without valid digits.
-      {{"-c", "2", "--channel", "9"},
-       "rx7731-cli: in.dat holds no readings with a value on channels 2, 9\n"},
-  };
-  for (const auto& c : cases) {
-    for (std::vector<std::string> args : commands) {
-      args.insert(args.begin() + 1, "in.dat");
-      args.insert(args.end(), c.channels.begin(), c.channels.end());
-      SCOPED_TRACE(testing::PrintToString(args));
-      const Outcome run = RunCli(dir, args);
-      EXPECT_EQ(run.exit_code, 1);
-      EXPECT_EQ(run.output, c.message);
-      for (const char* name : {"out.csv", "out.xlsx", "out.svg", "out.pdf"}) {
-        EXPECT_FALSE(std::filesystem::exists(dir.File(name))) << name;
-      }
-    }
+  // Channel 2 has a reading, but without valid digits.
+  const std::vector<std::string> commands[] = {{"stats", "-c", "2"},
+                                               {"stats", "-f", "json", "-c", "2"},
+                                               {"export", "-c", "2"},
+                                               {"export", "-o", "out.csv", "-c", "2"},
+                                               {"export", "-o", "out.xlsx", "--channel", "2"},
+                                               {"plot", "-o", "out.svg", "-c", "2"},
+                                               {"report", "-o", "out.pdf", "-c", "2"}};
+  for (std::vector<std::string> args : commands) {
+    args.insert(args.begin() + 1, "in.dat");
+    SCOPED_TRACE(testing::PrintToString(args));
+    const Outcome run = RunCli(dir, args);
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.output, "rx7731-cli: in.dat holds no readings with a value on channel 2\n");
+  }
+  for (const char* name : {"out.csv", "out.xlsx", "out.svg", "out.pdf"}) {
+    EXPECT_FALSE(std::filesystem::exists(dir.File(name))) << name;
   }
 }
 
@@ -782,17 +767,11 @@ TEST(Cli, TheOutputsNameChoosesTheFormat) {
     std::string name;
     std::vector<std::string> to_stdout;
   } cases[] = {
-      {{"export", "in.dat"}, "out.json", {"export", "in.dat", "--format", "json"}},
       {{"export", "in.dat"}, "out.JSONL", {"export", "in.dat", "-f", "json"}},
-      {{"export", "in.dat", "--delimiter", ";"},
-       "out.csv",
-       {"export", "in.dat", "--delimiter", ";"}},
       {{"export", "in.dat"}, "out.txt", {"export", "in.dat", "--format", "csv"}},
       {{"export", "in.dat", "-f", "json"}, "out.txt", {"export", "in.dat", "--format", "json"}},
       {{"stats", "in.dat"}, "out.csv", {"stats", "in.dat", "--format", "csv"}},
       {{"stats", "in.dat"}, "out.json", {"stats", "in.dat", "-f", "json"}},
-      {{"stats", "in.dat"}, "out.txt", {"stats", "in.dat"}},
-      {{"show", "in.dat"}, "out.txt", {"show", "in.dat"}},
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.to_file;
@@ -804,10 +783,6 @@ TEST(Cli, TheOutputsNameChoosesTheFormat) {
     const Outcome printed = RunCli(dir, c.to_stdout);
     EXPECT_EQ(ReadBytes(dir.File(c.name)), printed.output);
   }
-  ASSERT_EQ(RunCli(dir, {"export", "in.dat", "-o", "out.XLSX"}).exit_code, 0);
-  const nlohmann::json book = ReadWorkbook(dir, dir.File("out.XLSX"));
-  ASSERT_TRUE(book.is_object()) << "not a workbook";
-  EXPECT_EQ(book["rows"].size(), FileCases().front().rows.size() + 1);
 }
 
 // A file that turns out not to be a data file after 20,000 records (more than the export writes
