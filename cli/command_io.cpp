@@ -125,9 +125,21 @@ std::string ChosenFormat(const CLI::Option& format_option, const std::string& fo
   return named;
 }
 
+namespace {
+
+bool ChannelChosen(RecordKind kind, int channel, const std::vector<int>& channels) {
+  return kind == RecordKind::kTime || channels.empty() ||
+         std::find(channels.begin(), channels.end(), channel) != channels.end();
+}
+
+}  // namespace
+
 bool OfChannels(const Reading& reading, const std::vector<int>& channels) {
-  return reading.kind == RecordKind::kTime || channels.empty() ||
-         std::find(channels.begin(), channels.end(), reading.channel) != channels.end();
+  return ChannelChosen(reading.kind, reading.channel, channels);
+}
+
+bool OfChannels(const StoredRecord& record, const std::vector<int>& channels) {
+  return ChannelChosen(KindOf(record), record.Channel, channels);
 }
 
 int NoReadingsOnChannels(const std::string& file, const std::vector<int>& channels) {

@@ -48,6 +48,7 @@ std::string ChosenFormat(const CLI::Option& format_option, const std::string& fo
 // Whether a reading is of the chosen `channels` (all where none are chosen); time records belong
 // to every channel, as they begin the sessions of each.
 bool OfChannels(const Reading& reading, const std::vector<int>& channels);
+bool OfChannels(const StoredRecord& record, const std::vector<int>& channels);
 
 // Every command's answer where the channels asked for hold no reading with a value: prints
 // "FILE holds no readings with a value on channel 9" and returns the exit code for it.

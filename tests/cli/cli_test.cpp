@@ -261,7 +261,7 @@ TEST_P(ExportedFile, ReadsBackFromTheWorkbookAsNumbersDateTimesAndTexts) {
 }
 
 // --channel keeps the readings of that channel and every time record, each row as in the
-// whole file's export, in the rows of a writer and of the workbook.
+// whole file's export, in the rows of a writer, of the workbook and of show.
 TEST_P(ExportedFile, ExportsOneChannelWithEveryTimeRecord) {
   const std::string channel = GetParam().rows[1][2];  // the first reading's
   std::vector<Row> expected = {kHeader};
@@ -273,6 +273,16 @@ TEST_P(ExportedFile, ExportsOneChannelWithEveryTimeRecord) {
   Outcome run = RunCli(dir_, {"export", "in.dat", option, "-o", "out.csv"});
   ASSERT_EQ(run.exit_code, 0) << run.output;
   EXPECT_EQ(ParseCsv(dir_, dir_.File("out.csv"), ","), expected);
+  run = RunCli(dir_, {"show", "in.dat", option});
+  ASSERT_EQ(run.exit_code, 0) << run.output;
+  std::istringstream shown(run.output);
+  std::string number;
+  for (const Row& row : expected) {
+    shown >> number;
+    EXPECT_EQ(number, row == kHeader ? "No." : row[0]);
+    shown.ignore(1000, '\n');
+  }
+  EXPECT_FALSE(shown >> number) << "more lines than records: " << run.output;
   run = RunCli(dir_, {"export", "in.dat", option, "-o", "out.xlsx"});
   ASSERT_EQ(run.exit_code, 0) << run.output;
   const nlohmann::json book = ReadWorkbook(dir_, dir_.File("out.xlsx"));
@@ -738,7 +748,8 @@ TEST(Cli, EveryCommandSaysTheSameWhereTheChannelsHoldNoValue) {
                                      {999999.0, "V         "s, 2},
                                      {-1.0, int16_t{7}, 3}});
   // Channel 2 has a reading, but without valid digits.
-  const std::vector<std::string> commands[] = {{"stats", "-c", "2"},
+  const std::vector<std::string> commands[] = {{"show", "-c", "2"},
+                                               {"stats", "-c", "2"},
                                                {"stats", "-f", "json", "-c", "2"},
                                                {"export", "-c", "2"},
                                                {"export", "-o", "out.csv", "-c", "2"},
