@@ -78,6 +78,11 @@ std::string FormatOfName(const std::string& path) {
   return {};
 }
 
+bool ChannelChosen(RecordKind kind, int channel, const std::vector<int>& channels) {
+  return kind == RecordKind::kTime || channels.empty() ||
+         std::find(channels.begin(), channels.end(), channel) != channels.end();
+}
+
 std::string ChannelList(const std::vector<int>& channels) {
   std::string list;
   for (const int channel : channels) list += (list.empty() ? "" : ", ") + std::to_string(channel);
@@ -124,15 +129,6 @@ std::string ChosenFormat(const CLI::Option& format_option, const std::string& fo
   }
   return named;
 }
-
-namespace {
-
-bool ChannelChosen(RecordKind kind, int channel, const std::vector<int>& channels) {
-  return kind == RecordKind::kTime || channels.empty() ||
-         std::find(channels.begin(), channels.end(), channel) != channels.end();
-}
-
-}  // namespace
 
 bool OfChannels(const Reading& reading, const std::vector<int>& channels) {
   return ChannelChosen(reading.kind, reading.channel, channels);

@@ -59,9 +59,10 @@ CLI::Validator DelimiterValidator() {
       "");
 }
 
-// Writes every reading of `reader` as a workbook at `path`. The workbook is made beside it and
-// named only when whole, so a file that turns out not to be a data file part-way through leaves
-// nothing under that name. Returns false after printing what failed.
+// Writes the readings of `reader` on `channels` (every one where none are chosen) and every time
+// record as a workbook at `path`. The workbook is made beside it and named only when whole, so a
+// file that turns out not to be a data file part-way through leaves nothing under that name.
+// Returns false after printing what failed.
 bool WriteWorkbookOrReport(DataFileReader& reader, const std::string& path,
                            const std::vector<int>& channels) {
   std::string problem;
