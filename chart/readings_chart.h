@@ -3,6 +3,8 @@
 #include <QChart>
 #include <QColor>
 #include <QValueAxis>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 #include "chart/chart_data.h"
@@ -33,17 +35,25 @@ class ReadingsChart : public QChart {
   explicit ReadingsChart(ChartData data, QGraphicsItem* parent = nullptr);
 
   const ChartData& Data() const { return data_; }
-  // The line colour of `Data().series[index]`.
+  // The colour of channel `channel`'s lines, the same in every chart.
+  static QColor ChannelColor(int16_t channel);
+  // The line colour of `Data().series[index]`: its channel's.
   QColor SeriesColor(size_t index) const { return colors_.at(index); }
+  // Solid for a channel's first unit, dashed for its second, and so on.
+  Qt::PenStyle SeriesLineStyle(size_t index) const { return styles_.at(index); }
   QValueAxis* RecordAxis() const { return record_axis_; }
   // The value axis that `Data().series[index]` is drawn against.
   QValueAxis* ValueAxis(size_t index) const { return series_axis_.at(index); }
-  // Sets every axis back to the range that shows all readings.
+  // Sets every axis back to the range that shows all readings. Zooming out or moving never goes
+  // beyond that range.
   void ShowWholeChart();
+  // Titles the chart with the name of the data file at `data_file`, without its folder.
+  void ShowFileName(const std::string& data_file);
 
  private:
   ChartData data_;
   std::vector<QColor> colors_;
+  std::vector<Qt::PenStyle> styles_;
   QValueAxis* record_axis_ = nullptr;
   std::vector<QValueAxis*> value_axes_;
   std::vector<QValueAxis*> series_axis_;

@@ -1,4 +1,3 @@
-#include <QFileInfo>
 #include <QGraphicsScene>
 #include <cstdlib>
 #include <iostream>
@@ -75,7 +74,7 @@ int Plot(const PlotOptions& options) {
   const size_t series = data.series.size(), markers = data.markers.size();
   QGraphicsScene scene;
   auto* chart = new ReadingsChart(std::move(data));
-  chart->setTitle(QFileInfo(QString::fromStdString(options.file)).fileName());
+  chart->ShowFileName(options.file);
   SetChartSize(scene, *chart, *ParseSize(options.size));
   try {
     SaveChartImage(*chart, QString::fromStdString(options.output));

@@ -109,6 +109,8 @@ PlotWindow::PlotWindow(const ShownRecords& shown, FileDialogs& dialogs, MessageB
   setWindowTitle(QStringLiteral("Readings of %1").arg(QString::fromStdString(path_)));
   readings_ = ToReadings(shown.records, shown.encoding);
   chart_ = new ReadingsChart(BuildChartData(readings_));
+  // Titled as rx7731-cli plot titles it, so that Save Image writes the same picture.
+  chart_->ShowFileName(path_);
   view_ = new ReadingsChartView(chart_, this);
   view_->setObjectName(QStringLiteral("ChartView"));
 

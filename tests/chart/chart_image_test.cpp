@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
+#include <cmath>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -117,14 +119,71 @@ TEST(ReadingsChartTest, ZoomsEveryAxisAndGoesBackToTheWholeChart) {
   std::vector<std::pair<double, double>> whole;
   for (const QValueAxis* axis : axes) whole.emplace_back(axis->min(), axis->max());
 
+  // Only the first value axis draws grid lines.
+  EXPECT_TRUE(axes[1]->isGridLineVisible());
+  EXPECT_FALSE(axes[2]->isGridLineVisible());
+
   const QRectF plot = chart->plotArea();
-  chart->zoomIn(QRectF(plot.center(), plot.size() / 4));
+  chart->zoomIn(QRectF(plot.center() + QPointF(3.7, 1.3), plot.size() / 4.3));
   for (size_t a = 0; a < axes.size(); ++a) {
     EXPECT_LT(axes[a]->max() - axes[a]->min(), (whole[a].second - whole[a].first) / 2) << a;
+    // Ticks on whole multiples of a round step, each label telling its tick from the next.
+    const double step = axes[a]->tickInterval();
+    const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+    EXPECT_TRUE(std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 ||
+                std::abs(mantissa - 5) < 1e-9)
+        << a << ": " << step;
+    const double ticks = axes[a]->tickAnchor() / step;
+    EXPECT_NEAR(ticks, std::round(ticks), 1e-6) << a;
+    const QByteArray format = axes[a]->labelFormat().toLatin1();
+    const double first = std::ceil(axes[a]->min() / step) * step;
+    EXPECT_NE(QString::asprintf(format, first), QString::asprintf(format, first + step)) << a;
   }
   chart->ShowWholeChart();
   for (size_t a = 0; a < axes.size(); ++a) {
     EXPECT_EQ(std::pair(axes[a]->min(), axes[a]->max()), whole[a]) << a;
+  }
+
+  // Zooming out and moving stop at the whole chart.
+  const std::function<void()> beyond[] = {
+      [&] { chart->zoomOut(); },
+      [&] { chart->zoomIn(plot.adjusted(-plot.width(), 0, 0, plot.height())); },
+      [&] {
+        chart->zoomIn(QRectF(plot.topLeft(), plot.size() / 2));
+        chart->scroll(-10 * plot.width(), -10 * plot.height());
+      },
+  };
+  for (size_t i = 0; i < std::size(beyond); ++i) {
+    chart->ShowWholeChart();
+    beyond[i]();
+    for (size_t a = 0; a < axes.size(); ++a) {
+      EXPECT_GE(axes[a]->min(), whole[a].first) << i << ", axis " << a;
+      EXPECT_LE(axes[a]->max(), whole[a].second) << i << ", axis " << a;
+    }
+  }
+  EXPECT_EQ(axes[0]->min(), whole[0].first);  // moved to the left and down as far as it goes
+  EXPECT_EQ(axes[1]->min(), whole[1].first);
+}
+
+// A channel's colour does not depend on which series come first or have the most readings; its
+// second unit is a dashed line of that colour.
+TEST(ReadingsChartTest, AChannelHasTheSameColourInEveryChart) {
+  const std::vector<std::vector<StoredRecord>> files = {
+      {{"1", "V         ", 1}, {"2", "A         ", 2}, {"3", "A         ", 2}},
+      {{"2", "A         ", 2},
+       {"1", "V         ", 1},
+       {"1", "V         ", 1},
+       {"5", "mV        ", 1},
+       {"7", "V         ", 3}},
+  };
+  for (const std::vector<StoredRecord>& records : files) {
+    ReadingsChart chart(BuildChartData(ToReadings(records, TextEncoding::kCp1252)));
+    for (size_t i = 0; i < chart.Data().series.size(); ++i) {
+      const ChartSeries& series = chart.Data().series[i];
+      EXPECT_EQ(chart.SeriesColor(i), ReadingsChart::ChannelColor(series.channel)) << series.name;
+      EXPECT_EQ(chart.SeriesLineStyle(i), series.unit == "mV" ? Qt::DashLine : Qt::SolidLine)
+          << series.name;
+    }
   }
 }
 

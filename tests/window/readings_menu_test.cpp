@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QChartView>
+#include <QFile>
 #include <QImage>
 #include <QMenu>
 #include <QTest>
@@ -231,7 +232,7 @@ TEST_F(GridMenu, PlotShowsTheGridsReadingsWithAGapForAReadingWithoutDigits) {
   EXPECT_EQ(data.series[0].channel, 0);  // the coded reading
   EXPECT_EQ(data.series[1].unit, "V");
   EXPECT_EQ(data.series[1].runs, (std::vector<ChartRun>{{{2, 1.5}}, {{4, 2.5}}}));
-  EXPECT_EQ(data.markers, (std::vector<TimeMarker>{{1, "231207 09:30:15"}}));
+  EXPECT_EQ(data.markers, (std::vector<TimeMarker>{{1, "2023-12-07 09:30:15"}}));
 
   // The wheel zooms in around the mouse; Whole Chart shows every reading again.
   window->resize(800, 500);
@@ -240,18 +241,35 @@ TEST_F(GridMenu, PlotShowsTheGridsReadingsWithAGapForAReadingWithoutDigits) {
   QValueAxis* records = window->Chart().RecordAxis();
   const double whole = records->max() - records->min();
   const QPoint at = window->View().viewport()->rect().center();
-  QWheelEvent wheel(at, window->View().viewport()->mapToGlobal(at), {}, {0, 240}, Qt::NoButton,
-                    Qt::NoModifier, Qt::NoScrollPhase, false);
-  QCoreApplication::sendEvent(window->View().viewport(), &wheel);
+  auto turn_wheel = [&](int degrees) {
+    QWheelEvent wheel(at, window->View().viewport()->mapToGlobal(at), {}, {0, degrees * 8},
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(window->View().viewport(), &wheel);
+  };
+  turn_wheel(30);
   EXPECT_LT(records->max() - records->min(), whole * 0.7);
   window->findChild<QPushButton*>("WholeChart")->click();
   EXPECT_DOUBLE_EQ(records->max() - records->min(), whole);
+  // Turned the other way, the wheel goes no further than the whole chart.
+  const std::pair whole_range(records->min(), records->max());
+  turn_wheel(-45);
+  EXPECT_EQ(std::pair(records->min(), records->max()), whole_range);
 
-  const std::string png = dir.File("chart.png");
-  dialogs.answer = png;
-  window->SaveImage();
-  EXPECT_EQ(dialogs.asked.back(), "image " + dir.File("earlier.png"));
-  EXPECT_FALSE(QImage(QString::fromStdString(png)).isNull());
+  // Saved as rx7731-cli plot saves it, titled with the data file's name.
+  for (const char* name : {"chart.png", "chart.svg"}) {
+    const std::string image = dir.File(name);
+    dialogs.answer = image;
+    window->SaveImage();
+    EXPECT_EQ(dialogs.asked.back(), "image " + dir.File("earlier.png"));
+    QFile saved(QString::fromStdString(image));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << image;
+    const QByteArray bytes = saved.readAll();
+    if (image.ends_with(".png")) {
+      EXPECT_FALSE(QImage::fromData(bytes, "PNG").isNull());
+    } else {
+      EXPECT_TRUE(bytes.contains(">earlier.dat<")) << "no title in " << image;
+    }
+  }
   EXPECT_EQ(boxes.shown.size(), 0u);
   window->close();
 }
