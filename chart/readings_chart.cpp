@@ -58,14 +58,13 @@ double RoundStep(double step) {
   return (mantissa < 1.5 ? 1 : mantissa < 3.5 ? 2 : mantissa < 7.5 ? 5 : 10) * power;
 }
 
-// About this many steps between ticks, across the records and up the values.
+// About eight ticks across the records and six up the values, whatever part of the file is shown.
 constexpr double kRecordSteps = 8;
 constexpr double kValueSteps = 6;
 
-// Ticks on `axis` about `steps` apart at its range, each a whole multiple of their step. The
-// anchor is the multiple next to the axis' minimum, as Qt counts the ticks from it in an int.
-void PlaceTicks(QValueAxis& axis, double steps, double least_step) {
-  const double step = std::max(RoundStep((axis.max() - axis.min()) / steps), least_step);
+// Ticks on `axis` `step` apart, each a whole multiple of the step. The anchor is the multiple
+// next to the axis' minimum, as Qt counts the ticks from it in an int.
+void PlaceTicks(QValueAxis& axis, double step) {
   axis.setTickInterval(step);
   axis.setTickAnchor(std::floor(axis.min() / step) * step);
 }
@@ -83,10 +82,12 @@ QString ValueLabelFormat(double min, double max, double step) {
   return QStringLiteral("%.%1g").arg(std::clamp(digits - step_power + 1, 1, 17));
 }
 
-void PlaceRecordTicks(QValueAxis& axis) { PlaceTicks(axis, kRecordSteps, 1); }
+void PlaceRecordTicks(QValueAxis& axis) {
+  PlaceTicks(axis, std::max(1.0, RoundStep((axis.max() - axis.min()) / kRecordSteps)));
+}
 
 void PlaceValueTicks(QValueAxis& axis) {
-  PlaceTicks(axis, kValueSteps, 0);
+  PlaceTicks(axis, RoundStep((axis.max() - axis.min()) / kValueSteps));
   axis.setLabelFormat(ValueLabelFormat(axis.min(), axis.max(), axis.tickInterval()));
 }
 
@@ -251,8 +252,7 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
   addAxis(record_axis_, Qt::AlignBottom);
   const auto [x_low, x_high] = data_.last_x > data_.first_x ? std::pair(data_.first_x, data_.last_x)
                                                             : Padded(data_.first_x, data_.last_x);
-  // The records fill the axis from the first to the last; its ticks fall on round numbers, about
-  // eight of them whatever part of the file is shown.
+  // The records fill the axis from the first to the last.
   record_axis_->setTickType(QValueAxis::TicksDynamic);
   connect(record_axis_, &QValueAxis::rangeChanged, record_axis_,
           [axis = record_axis_] { PlaceRecordTicks(*axis); });
