@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGraphicsItem>
+#include <QGraphicsScene>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -12,6 +13,8 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+
+#include "chart/chart_image.h"
 
 namespace rx {
 namespace {
@@ -373,6 +376,23 @@ QColor ReadingsChart::ChannelColor(int16_t channel) {
 
 void ReadingsChart::ShowFileName(const std::string& data_file) {
   setTitle(QFileInfo(QString::fromStdString(data_file)).fileName());
+}
+
+void ReadingsChart::ShowRangesOf(const ReadingsChart& other) {
+  record_axis_->setRange(other.record_axis_->min(), other.record_axis_->max());
+  for (size_t a = 0; a < value_axes_.size() && a < other.value_axes_.size(); ++a) {
+    value_axes_[a]->setRange(other.value_axes_[a]->min(), other.value_axes_[a]->max());
+  }
+}
+
+void SaveReadingsChart(ChartData data, const std::string& data_file, QSize size,
+                       const QString& path, const ReadingsChart* shown) {
+  QGraphicsScene scene;
+  auto* chart = new ReadingsChart(std::move(data));
+  chart->ShowFileName(data_file);
+  SetChartSize(scene, *chart, size);
+  if (shown != nullptr) chart->ShowRangesOf(*shown);
+  SaveChartImage(*chart, path);
 }
 
 void ReadingsChart::ShowWholeChart() {

@@ -2,6 +2,8 @@
 
 #include <QChart>
 #include <QColor>
+#include <QSize>
+#include <QString>
 #include <QValueAxis>
 #include <cstdint>
 #include <string>
@@ -49,6 +51,8 @@ class ReadingsChart : public QChart {
   void ShowWholeChart();
   // Titles the chart with the name of the data file at `data_file`, without its folder.
   void ShowFileName(const std::string& data_file);
+  // Shows the ranges that `other`, a chart of the same data, shows now.
+  void ShowRangesOf(const ReadingsChart& other);
 
  private:
   ChartData data_;
@@ -60,5 +64,12 @@ class ReadingsChart : public QChart {
   std::vector<std::pair<double, double>> whole_ranges_;  // of record_axis_, then value_axes_
   ReadingsLinesItem* lines_ = nullptr;
 };
+
+// Writes the chart of `data` to `path` (SVG or PNG by its extension) as rx7731-cli plot and the
+// plot window's Save Image both write it: `size` pixels, titled with the name of `data_file`,
+// showing what `shown` (a chart of the same data, zoomed or not) shows, or the whole chart.
+// Throws ChartImageError.
+void SaveReadingsChart(ChartData data, const std::string& data_file, QSize size,
+                       const QString& path, const ReadingsChart* shown = nullptr);
 
 }  // namespace rx

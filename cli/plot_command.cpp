@@ -1,4 +1,3 @@
-#include <QGraphicsScene>
 #include <cstdlib>
 #include <iostream>
 #include <regex>
@@ -72,12 +71,9 @@ int Plot(const PlotOptions& options) {
   size_t points = 0;
   for (const ChartSeries& s : data.series) points += s.points;
   const size_t series = data.series.size(), markers = data.markers.size();
-  QGraphicsScene scene;
-  auto* chart = new ReadingsChart(std::move(data));
-  chart->ShowFileName(options.file);
-  SetChartSize(scene, *chart, *ParseSize(options.size));
   try {
-    SaveChartImage(*chart, QString::fromStdString(options.output));
+    SaveReadingsChart(std::move(data), options.file, *ParseSize(options.size),
+                      QString::fromStdString(options.output));
   } catch (const ChartImageError& e) {
     std::cerr << "rx7731-cli: " << e.what() << "\n";
     return kExitFailure;

@@ -10,6 +10,7 @@
 #include <QWheelEvent>
 #include <filesystem>
 
+#include "chart/chart_image.h"
 #include "chart/readings_chart.h"
 #include "data/readings.h"
 #include "export/xlsx_export.h"
@@ -255,7 +256,8 @@ TEST_F(GridMenu, PlotShowsTheGridsReadingsWithAGapForAReadingWithoutDigits) {
   turn_wheel(-45);
   EXPECT_EQ(std::pair(records->min(), records->max()), whole_range);
 
-  // Saved as rx7731-cli plot saves it, titled with the data file's name.
+  // Saved as rx7731-cli plot saves it, at its size and titled with the data file's name,
+  // whatever the window's size.
   for (const char* name : {"chart.png", "chart.svg"}) {
     const std::string image = dir.File(name);
     dialogs.answer = image;
@@ -265,7 +267,7 @@ TEST_F(GridMenu, PlotShowsTheGridsReadingsWithAGapForAReadingWithoutDigits) {
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly)) << image;
     const QByteArray bytes = saved.readAll();
     if (image.ends_with(".png")) {
-      EXPECT_FALSE(QImage::fromData(bytes, "PNG").isNull());
+      EXPECT_EQ(QImage::fromData(bytes, "PNG").size(), kDefaultChartSize);
     } else {
       EXPECT_TRUE(bytes.contains(">earlier.dat<")) << "no title in " << image;
     }
