@@ -9,6 +9,15 @@
 #include "data/reading_series.h"
 
 namespace rx {
+namespace {
+
+// A time text the meter got wrong is shown as stored, as the grid shows it, so that no date is
+// made up.
+std::string MarkerLabel(const std::string& time_text) {
+  return ReadableTime(time_text).value_or(TimeDisplay(time_text));
+}
+
+}  // namespace
 
 ChartDataBuilder::ChartDataBuilder(std::vector<int16_t> channels)
     : channels_(std::move(channels)) {}
@@ -18,7 +27,9 @@ void ChartDataBuilder::Add(const Reading& reading) {
   empty_ = false;
   data_.last_x = reading.number;
   if (reading.kind == RecordKind::kTime) {
-    data_.markers.push_back({static_cast<double>(reading.number), TimeDisplay(reading.value_text)});
+    data_.markers.push_back({static_cast<double>(reading.number), MarkerLabel(reading.value_text)});
+    // A new session starts here: no line joins its first reading to the last one before it.
+    std::fill(in_run_.begin(), in_run_.end(), false);
     return;
   }
   if (!channels_.empty() &&

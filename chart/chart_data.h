@@ -22,7 +22,7 @@ struct ChartPoint {
 };
 
 // Points joined by one line: a reading without valid digits ends a run, so no line is drawn
-// through it.
+// through it, and so does a time record, so that no line joins one session to the next.
 using ChartRun = std::vector<ChartPoint>;
 
 // The readings of one channel in one unit.
@@ -38,7 +38,8 @@ struct ChartSeries {
   std::vector<double> no_digits;
 };
 
-// A time record: a thin vertical line at its number, labelled "yymmdd hh:mm:ss".
+// A time record: a thin vertical line at its number, labelled "2023-05-12 07:39:33" (a time text
+// that is no real date and time as the grid shows it, "231399 07:39:33").
 struct TimeMarker {
   double x = 0;
   std::string label;

@@ -1,7 +1,9 @@
 #include "chart/readings_chart.h"
 
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGraphicsItem>
+#include <QGraphicsScene>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -12,12 +14,20 @@
 #include <limits>
 #include <numeric>
 
+#include "chart/chart_image.h"
+
 namespace rx {
 namespace {
 
-// Colours that stay apart from each other and from the grey of the grid and time markers.
-constexpr QRgb kPalette[] = {0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd,
-                             0x8c564b, 0xe377c2, 0x17becf, 0xbcbd22, 0x393b79};
+// A colour for each channel the meter numbers, 1 to 15, that stay apart from each other and from
+// the grey of the grid and time markers; [0] is for channel 0 and those beyond 15 (a coded
+// reading's channel digit), which repeat the table.
+constexpr QRgb kChannelColors[] = {0x505050, 0x1f77b4, 0xd62728, 0x2ca02c, 0xff7f0e, 0x9467bd,
+                                   0x8c564b, 0xe377c2, 0x17becf, 0xbcbd22, 0x393b79, 0x008080,
+                                   0x800000, 0x556b2f, 0xb8860b, 0x000000};
+// The line of a channel's first unit, its second, third ...; the last for any after them.
+constexpr Qt::PenStyle kUnitLineStyles[] = {Qt::SolidLine, Qt::DashLine, Qt::DotLine,
+                                            Qt::DashDotLine, Qt::DashDotDotLine};
 constexpr qreal kLineWidth = 1.0;
 // Above the grid and axes of the chart, below its legend.
 constexpr qreal kLinesZ = 5;
@@ -42,12 +52,60 @@ std::pair<double, double> Padded(double low, double high) {
   return {from, to};
 }
 
-// 1, 2 or 5 times a power of ten, the nearest to `step`, and at least one record.
+// 1, 2 or 5 times a power of ten, the nearest to `step`; 1 for a step that is not positive and
+// finite.
 double RoundStep(double step) {
-  if (!(step > 1)) return 1;
+  if (!(step > 0) || !std::isfinite(step)) return 1;
   const double power = std::pow(10.0, std::floor(std::log10(step)));
   const double mantissa = step / power;
   return (mantissa < 1.5 ? 1 : mantissa < 3.5 ? 2 : mantissa < 7.5 ? 5 : 10) * power;
+}
+
+// About eight ticks across the records and six up the values, whatever part of the file is shown.
+constexpr double kRecordSteps = 8;
+constexpr double kValueSteps = 6;
+
+// Ticks on `axis` `step` apart, each a whole multiple of the step. The anchor is the multiple
+// next to the axis' minimum, as Qt counts the ticks from it in an int.
+void PlaceTicks(QValueAxis& axis, double step) {
+  axis.setTickInterval(step);
+  axis.setTickAnchor(std::floor(axis.min() / step) * step);
+}
+
+// Labels for ticks `step` apart that tell each of them from the next: as many decimals as the
+// step has, or as many significant digits where the values are too large or too small for
+// decimals to read.
+QString ValueLabelFormat(double min, double max, double step) {
+  const int step_power = static_cast<int>(std::floor(std::log10(step)));
+  const double largest = std::max(std::abs(min), std::abs(max));
+  if (largest < 1e15 && step_power >= -12) {
+    return QStringLiteral("%.%1f").arg(std::max(0, -step_power));
+  }
+  const int digits = largest > 0 ? static_cast<int>(std::floor(std::log10(largest))) : 0;
+  return QStringLiteral("%.%1g").arg(std::clamp(digits - step_power + 1, 1, 17));
+}
+
+void PlaceRecordTicks(QValueAxis& axis) {
+  PlaceTicks(axis, std::max(1.0, RoundStep((axis.max() - axis.min()) / kRecordSteps)));
+}
+
+void PlaceValueTicks(QValueAxis& axis) {
+  PlaceTicks(axis, RoundStep((axis.max() - axis.min()) / kValueSteps));
+  axis.setLabelFormat(ValueLabelFormat(axis.min(), axis.max(), axis.tickInterval()));
+}
+
+// Moves the range [min, max] of `axis` back inside `whole`, and shows `whole` for a range as
+// wide or wider.
+void KeepWithin(QValueAxis& axis, double min, double max, std::pair<double, double> whole) {
+  const auto [whole_min, whole_max] = whole;
+  const double span = max - min;
+  if (!(span < whole_max - whole_min)) {
+    if (min != whole_min || max != whole_max) axis.setRange(whole_min, whole_max);
+  } else if (min < whole_min) {
+    axis.setRange(whole_min, whole_min + span);
+  } else if (max > whole_max) {
+    axis.setRange(whole_max - span, whole_max);
+  }
 }
 
 }  // namespace
@@ -119,7 +177,7 @@ class ReadingsLinesItem : public QGraphicsItem {
       const QValueAxis* y_axis = chart_->ValueAxis(i);
       const double y_min = y_axis->min();
       const double y_scale = plot.height() / (y_axis->max() - y_min);
-      QPen pen(chart_->SeriesColor(i), kLineWidth);
+      QPen pen(chart_->SeriesColor(i), kLineWidth, chart_->SeriesLineStyle(i));
       pen.setCapStyle(Qt::FlatCap);
       pen.setJoinStyle(Qt::BevelJoin);
       painter->setPen(pen);
@@ -169,17 +227,26 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
     : QChart(parent), data_(std::move(data)) {
   const size_t count = data_.series.size();
 
-  // The series with the most readings get the first colours and the legend's places.
+  // A channel keeps its colour in every chart; its units after the first are told apart by
+  // their line.
+  colors_.resize(count);
+  styles_.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    colors_[i] = ChannelColor(data_.series[i].channel);
+    const auto earlier =
+        std::count_if(data_.series.begin(), data_.series.begin() + i,
+                      [&](const ChartSeries& s) { return s.channel == data_.series[i].channel; });
+    styles_[i] = kUnitLineStyles[std::min<size_t>(earlier, std::size(kUnitLineStyles) - 1)];
+  }
+  // The series with the most readings get the legend's places.
   std::vector<size_t> by_points(count);
   std::iota(by_points.begin(), by_points.end(), 0);
   std::stable_sort(by_points.begin(), by_points.end(), [&](size_t a, size_t b) {
     return data_.series[a].points > data_.series[b].points;
   });
-  colors_.resize(count);
   std::vector<bool> in_legend(count, false);
-  for (size_t rank = 0; rank < count; ++rank) {
-    colors_[by_points[rank]] = QColor(kPalette[rank % std::size(kPalette)]);
-    in_legend[by_points[rank]] = rank < kMaxLegendEntries;
+  for (size_t rank = 0; rank < count && rank < kMaxLegendEntries; ++rank) {
+    in_legend[by_points[rank]] = true;
   }
 
   record_axis_ = new QValueAxis(this);
@@ -188,16 +255,12 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
   addAxis(record_axis_, Qt::AlignBottom);
   const auto [x_low, x_high] = data_.last_x > data_.first_x ? std::pair(data_.first_x, data_.last_x)
                                                             : Padded(data_.first_x, data_.last_x);
-  // The records fill the axis from the first to the last; its ticks fall on round numbers, about
-  // eight of them whatever part of the file is shown.
+  // The records fill the axis from the first to the last.
   record_axis_->setTickType(QValueAxis::TicksDynamic);
-  record_axis_->setTickAnchor(0);
   connect(record_axis_, &QValueAxis::rangeChanged, record_axis_,
-          [axis = record_axis_](qreal min, qreal max) {
-            axis->setTickInterval(RoundStep((max - min) / 8));
-          });
+          [axis = record_axis_] { PlaceRecordTicks(*axis); });
   record_axis_->setRange(x_low, x_high);
-  record_axis_->setTickInterval(RoundStep((x_high - x_low) / 8));
+  PlaceRecordTicks(*record_axis_);
   whole_ranges_.emplace_back(record_axis_->min(), record_axis_->max());
 
   const bool shared = data_.units.size() > kMaxValueAxes;
@@ -210,7 +273,12 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
       axis->setTitleText(data_.units[a].empty() ? tr("(no unit)")
                                                 : QString::fromStdString(data_.units[a]));
     }
-    axis->setLabelFormat("%.6g");
+    // Round ticks at every zoom, labelled so that no two read the same.
+    axis->setTickType(QValueAxis::TicksDynamic);
+    connect(axis, &QValueAxis::rangeChanged, axis, [axis] { PlaceValueTicks(*axis); });
+    // The first axis' grid lines are the plot's; more would come in near-pairs.
+    axis->setGridLineVisible(a == 0);
+    axis->setMinorGridLineVisible(false);
     addAxis(axis, a % 2 == 0 ? Qt::AlignLeft : Qt::AlignRight);
     value_axes_.push_back(axis);
   }
@@ -230,6 +298,7 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
     if (!std::isfinite(value_axes_[a]->max() - value_axes_[a]->min())) {
       value_axes_[a]->setRange(low, high);  // rounded out past what a double holds
     }
+    PlaceValueTicks(*value_axes_[a]);
     whole_ranges_.emplace_back(value_axes_[a]->min(), value_axes_[a]->max());
   }
 
@@ -250,7 +319,7 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
     if (!in_legend[i]) continue;
     auto* entry = new QLineSeries(this);
     entry->setName(QString::fromStdString(data_.series[i].name));
-    entry->setPen(QPen(colors_[i], 2));
+    entry->setPen(QPen(colors_[i], 2, styles_[i]));
     addSeries(entry);
     entry->attachAxis(record_axis_);
     entry->attachAxis(series_axis_[i]);
@@ -289,6 +358,41 @@ ReadingsChart::ReadingsChart(ChartData data, QGraphicsItem* parent)
   for (QValueAxis* axis : value_axes_) {
     connect(axis, &QValueAxis::rangeChanged, this, [this] { lines_->update(); });
   }
+  // Zooming out and moving stop at the whole chart: beyond it there is nothing to show.
+  for (size_t a = 0; a < whole_ranges_.size(); ++a) {
+    QValueAxis* axis = a == 0 ? record_axis_ : value_axes_[a - 1];
+    connect(axis, &QValueAxis::rangeChanged, this,
+            [axis, whole = whole_ranges_[a]](qreal min, qreal max) {
+              KeepWithin(*axis, min, max, whole);
+            });
+  }
+}
+
+QColor ReadingsChart::ChannelColor(int16_t channel) {
+  const int colors = static_cast<int>(std::size(kChannelColors));
+  const int at = channel % colors;
+  return QColor(kChannelColors[at < 0 ? at + colors : at]);
+}
+
+void ReadingsChart::ShowFileName(const std::string& data_file) {
+  setTitle(QFileInfo(QString::fromStdString(data_file)).fileName());
+}
+
+void ReadingsChart::ShowRangesOf(const ReadingsChart& other) {
+  record_axis_->setRange(other.record_axis_->min(), other.record_axis_->max());
+  for (size_t a = 0; a < value_axes_.size() && a < other.value_axes_.size(); ++a) {
+    value_axes_[a]->setRange(other.value_axes_[a]->min(), other.value_axes_[a]->max());
+  }
+}
+
+void SaveReadingsChart(ChartData data, const std::string& data_file, QSize size,
+                       const QString& path, const ReadingsChart* shown) {
+  QGraphicsScene scene;
+  auto* chart = new ReadingsChart(std::move(data));
+  chart->ShowFileName(data_file);
+  SetChartSize(scene, *chart, size);
+  if (shown != nullptr) chart->ShowRangesOf(*shown);
+  SaveChartImage(*chart, path);
 }
 
 void ReadingsChart::ShowWholeChart() {

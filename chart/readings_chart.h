@@ -2,7 +2,11 @@
 
 #include <QChart>
 #include <QColor>
+#include <QSize>
+#include <QString>
 #include <QValueAxis>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 #include "chart/chart_data.h"
@@ -33,22 +37,39 @@ class ReadingsChart : public QChart {
   explicit ReadingsChart(ChartData data, QGraphicsItem* parent = nullptr);
 
   const ChartData& Data() const { return data_; }
-  // The line colour of `Data().series[index]`.
+  // The colour of channel `channel`'s lines, the same in every chart.
+  static QColor ChannelColor(int16_t channel);
+  // The line colour of `Data().series[index]`: its channel's.
   QColor SeriesColor(size_t index) const { return colors_.at(index); }
+  // Solid for a channel's first unit, dashed for its second, and so on.
+  Qt::PenStyle SeriesLineStyle(size_t index) const { return styles_.at(index); }
   QValueAxis* RecordAxis() const { return record_axis_; }
   // The value axis that `Data().series[index]` is drawn against.
   QValueAxis* ValueAxis(size_t index) const { return series_axis_.at(index); }
-  // Sets every axis back to the range that shows all readings.
+  // Sets every axis back to the range that shows all readings. Zooming out or moving never goes
+  // beyond that range.
   void ShowWholeChart();
+  // Titles the chart with the name of the data file at `data_file`, without its folder.
+  void ShowFileName(const std::string& data_file);
+  // Shows the ranges that `other`, a chart of the same data, shows now.
+  void ShowRangesOf(const ReadingsChart& other);
 
  private:
   ChartData data_;
   std::vector<QColor> colors_;
+  std::vector<Qt::PenStyle> styles_;
   QValueAxis* record_axis_ = nullptr;
   std::vector<QValueAxis*> value_axes_;
   std::vector<QValueAxis*> series_axis_;
   std::vector<std::pair<double, double>> whole_ranges_;  // of record_axis_, then value_axes_
   ReadingsLinesItem* lines_ = nullptr;
 };
+
+// Writes the chart of `data` to `path` (SVG or PNG by its extension) as rx7731-cli plot and the
+// plot window's Save Image both write it: `size` pixels, titled with the name of `data_file`,
+// showing what `shown` (a chart of the same data, zoomed or not) shows, or the whole chart.
+// Throws ChartImageError.
+void SaveReadingsChart(ChartData data, const std::string& data_file, QSize size,
+                       const QString& path, const ReadingsChart* shown = nullptr);
 
 }  // namespace rx

@@ -30,7 +30,7 @@ struct Readout {
 // the series' runs, so a pointer that moves over 100,000 readings costs microseconds.
 std::optional<Readout> ReadoutAt(const ChartData& data, double x);
 
-// The readout's label, one line each: "Record 120", "Session start 231207 09:30:15", then
+// The readout's label, one line each: "Record 120", "Session start 2023-12-07 09:30:15", then
 // "ch 1: 123.45 V" for each series (the value written as the data file writes it), at most
 // `max_series` of them and a line that counts the rest.
 std::vector<std::string> ReadoutLines(const ChartData& data, const Readout& readout,

@@ -1,5 +1,3 @@
-#include <QFileInfo>
-#include <QGraphicsScene>
 #include <cstdlib>
 #include <iostream>
 #include <regex>
@@ -71,12 +69,9 @@ int Plot(const PlotOptions& options) {
   const size_t series = data.series.size();
   // Every time record is a marker.
   const std::string count = RecordCountText(records, static_cast<int64_t>(data.markers.size()));
-  QGraphicsScene scene;
-  auto* chart = new ReadingsChart(std::move(data));
-  chart->setTitle(QFileInfo(QString::fromStdString(options.file)).fileName());
-  SetChartSize(scene, *chart, *ParseSize(options.size));
   try {
-    SaveChartImage(*chart, QString::fromStdString(options.output));
+    SaveReadingsChart(std::move(data), options.file, *ParseSize(options.size),
+                      QString::fromStdString(options.output));
   } catch (const ChartImageError& e) {
     std::cerr << "rx7731-cli: " << e.what() << "\n";
     return kExitFailure;

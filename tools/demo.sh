@@ -4,8 +4,8 @@
 # On a desktop (DISPLAY set and reachable) the simulator is linked as Comm. 1 and the window
 # opens: press Start and watch the count rise, then View Data. Without a display the same runs
 # on a virtual one (Xvfb): the script presses Start, waits for the final message, presses View
-# Data, saves screenshots of the window and of its plot window (the pointer over its chart, for
-# the readout), and shows where the data file is.
+# Data, saves screenshots of the window and of its plot window (zoomed into the start of the
+# second session, the pointer over its chart for the readout), and shows where the data file is.
 # Either way the simulator and its link are gone at the end.
 #
 # The meter sends a logging session (meter-sim --memory log) of DEMO_RECORDS readings (300)
@@ -123,8 +123,12 @@ xdotool key Down Return
 plot=$(wait_for "Readings of $data_file" 10)
 plot_shot=$out/plot-window.png
 sleep 1
-# The pointer over the chart, for its readout.
-xdotool mousemove --window "$plot" 760 330
+# A rectangle dragged over records 140 to 250 zooms into the start of the second session; then
+# the pointer over the chart, for its readout.
+xdotool mousemove --window "$plot" 545 120 mousedown 1 sleep 0.2 \
+  mousemove --window "$plot" 700 300 sleep 0.2 mousemove --window "$plot" 865 560 sleep 0.2 mouseup 1
+sleep 0.5
+xdotool mousemove --window "$plot" 654 330
 sleep 0.5
 import -window "$plot" "$plot_shot"
 xdotool windowraise "$main"  # over the plot window, for Exit

@@ -109,6 +109,7 @@ PlotWindow::PlotWindow(const ShownRecords& shown, FileDialogs& dialogs, MessageB
   setWindowTitle(QStringLiteral("Readings of %1").arg(QString::fromStdString(path_)));
   readings_ = ToReadings(shown.records, shown.encoding);
   chart_ = new ReadingsChart(BuildChartData(readings_));
+  chart_->ShowFileName(path_);
   view_ = new ReadingsChartView(chart_, this);
   view_->setObjectName(QStringLiteral("ChartView"));
 
@@ -174,9 +175,9 @@ void PlotWindow::ShowWholeChart() { chart_->ShowWholeChart(); }
 void PlotWindow::SaveImage() {
   const std::string path = dialogs_.SaveImage(NameBeside(path_, ".png"));
   if (path.empty()) return;
-  view_->Readout().Hide();  // the image is of the readings alone
   try {
-    SaveChartImage(*chart_, QString::fromStdString(path));
+    SaveReadingsChart(chart_->Data(), path_, kDefaultChartSize, QString::fromStdString(path),
+                      chart_);
   } catch (const ChartImageError& e) {
     messages_.Inform(e.what());
   }

@@ -25,9 +25,10 @@ class StatisticsTable;
 
 // A window of its own with the chart of the readings the grid showed when it was opened: drag a
 // rectangle or turn the mouse wheel to zoom (+ and - from the keyboard, the arrow keys move),
-// "Whole Chart" (or Home) goes back to every reading, "Save Image..." writes it as PNG or SVG.
-// Over the chart, a readout gives the values at the record under the pointer; under it, a table
-// gives each series' statistics over the records in view.
+// "Whole Chart" (or Home) goes back to every reading, "Save Image..." writes what it shows as PNG
+// or SVG, the picture that rx7731-cli plot draws. Over the chart, a readout gives the values at the
+// record under the pointer; under it, a table gives each series' statistics over the records in
+// view.
 class PlotWindow : public QWidget {
   Q_OBJECT
 

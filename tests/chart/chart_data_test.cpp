@@ -22,10 +22,10 @@ const std::vector<StoredRecord> kRecords = {
     Channel(2, "2", "A         "),       // 3
     Channel(1, "999999", "V         "),  // 4: no digits, ends ch 1 V's first run
     Channel(1, "3", "V         "),       // 5
-    Time("231207100000"),                // 6: does not end a run
-    Channel(2, "2.5", "A         "),     // 7: another channel does not end one either
+    Time("231207100000"),                // 6: a new session ends every run
+    Channel(2, "2.5", "A         "),     // 7
     Channel(1, "4", "V         "),       // 8
-    Channel(3, "-1.25", "7"),            // 9: a coded reading, unit code 7
+    Channel(3, "-1.25", "7"),            // 9: a coded reading, unit code 7; no run of ch 1 V ends
     Channel(1, "5", "mV        "),       // 10: the same channel in another unit
     Channel(4, "999999", "V         "),  // 11: a series with nothing to draw
 };
@@ -37,7 +37,8 @@ struct Expected {
 };
 
 TEST(ChartDataTest, GroupsReadingsBySeriesSplitAtGapsWithTimeMarkers) {
-  const std::vector<TimeMarker> all_markers = {{1, "231207 09:30:15"}, {6, "231207 10:00:00"}};
+  const std::vector<TimeMarker> all_markers = {{1, "2023-12-07 09:30:15"},
+                                               {6, "2023-12-07 10:00:00"}};
   struct Case {
     std::vector<int16_t> channels;
     std::vector<Expected> series;
@@ -45,13 +46,13 @@ TEST(ChartDataTest, GroupsReadingsBySeriesSplitAtGapsWithTimeMarkers) {
   };
   const Case cases[] = {
       {{},
-       {{"ch 1 V", "V", {{{2, 1.5}}, {{5, 3}, {8, 4}}}},
+       {{"ch 1 V", "V", {{{2, 1.5}}, {{5, 3}}, {{8, 4}}}},
         {"ch 1 mV", "mV", {{{10, 5}}}},
-        {"ch 2 A", "A", {{{3, 2}, {7, 2.5}}}},
+        {"ch 2 A", "A", {{{3, 2}}, {{7, 2.5}}}},
         {"ch 3 code 7", "code 7", {{{9, -1.25}}}}},
        {"V", "A", "mV", "code 7"}},
       {{2, 3},
-       {{"ch 2 A", "A", {{{3, 2}, {7, 2.5}}}}, {"ch 3 code 7", "code 7", {{{9, -1.25}}}}},
+       {{"ch 2 A", "A", {{{3, 2}}, {{7, 2.5}}}}, {"ch 3 code 7", "code 7", {{{9, -1.25}}}}},
        {"A", "code 7"}},
       {{4, 9}, {}, {}},
   };
@@ -68,6 +69,27 @@ TEST(ChartDataTest, GroupsReadingsBySeriesSplitAtGapsWithTimeMarkers) {
     EXPECT_EQ(data.markers, all_markers);
     EXPECT_EQ(data.first_x, 1);
     EXPECT_EQ(data.last_x, 11);
+  }
+}
+
+// The meter's log memory: each session starts with a time record, and the chart draws no line
+// from one session's last reading to the next one's first, whichever channels it keeps.
+TEST(ChartDataTest, SessionsAreNotJoinedByALine) {
+  const std::vector<StoredRecord> records = {Time("230512073933"),
+                                             Channel(1, "21.5", "C         "),
+                                             Channel(1, "21.7", "C         "),
+                                             Time("230512090000"),
+                                             Channel(1, "18.25", "C         "),
+                                             Time("231399073933"),  // no real date: shown as stored
+                                             Channel(1, "18.5", "C         ")};
+  for (const std::vector<int16_t>& channels : {std::vector<int16_t>{}, {1}}) {
+    const ChartData data = BuildChartData(ToReadings(records, TextEncoding::kCp1252), channels);
+    ASSERT_EQ(data.series.size(), 1u);
+    EXPECT_EQ(data.series[0].runs,
+              (std::vector<ChartRun>{{{2, 21.5}, {3, 21.7}}, {{5, 18.25}}, {{7, 18.5}}}));
+    EXPECT_EQ(data.markers,
+              (std::vector<TimeMarker>{
+                  {1, "2023-05-12 07:39:33"}, {4, "2023-05-12 09:00:00"}, {6, "231399 07:39:33"}}));
   }
 }
 

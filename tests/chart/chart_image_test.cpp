@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
+#include <cmath>
 #include <map>
 #include <vector>
 
@@ -117,15 +118,59 @@ TEST(ReadingsChartTest, ZoomsEveryAxisAndGoesBackToTheWholeChart) {
   std::vector<std::pair<double, double>> whole;
   for (const QValueAxis* axis : axes) whole.emplace_back(axis->min(), axis->max());
 
+  // Only the first value axis draws grid lines.
+  EXPECT_TRUE(axes[1]->isGridLineVisible());
+  EXPECT_FALSE(axes[2]->isGridLineVisible());
+
   const QRectF plot = chart->plotArea();
-  chart->zoomIn(QRectF(plot.center(), plot.size() / 4));
+  chart->zoomIn(QRectF(plot.center() + QPointF(3.7, 1.3), plot.size() / 4.3));
   for (size_t a = 0; a < axes.size(); ++a) {
     EXPECT_LT(axes[a]->max() - axes[a]->min(), (whole[a].second - whole[a].first) / 2) << a;
+    // Ticks on whole multiples of a round step, each label telling its tick from the next.
+    const double step = axes[a]->tickInterval(), first = std::ceil(axes[a]->min() / step) * step;
+    const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+    EXPECT_TRUE(std::abs(mantissa - std::round(mantissa)) < 1e-9 &&
+                QList<double>({1, 2, 5}).contains(std::round(mantissa)))
+        << a << ": " << step;
+    EXPECT_NEAR(std::remainder(axes[a]->tickAnchor(), step), 0, step * 1e-9) << a;
+    const QByteArray format = axes[a]->labelFormat().toLatin1();
+    EXPECT_NE(QString::asprintf(format, first), QString::asprintf(format, first + step)) << a;
   }
   chart->ShowWholeChart();
   for (size_t a = 0; a < axes.size(); ++a) {
     EXPECT_EQ(std::pair(axes[a]->min(), axes[a]->max()), whole[a]) << a;
   }
+
+  // Zooming out and moving stop at the whole chart.
+  for (const bool zoom_out : {true, false}) {
+    chart->ShowWholeChart();
+    if (zoom_out) {
+      chart->zoomOut();
+    } else {
+      chart->zoomIn(QRectF(plot.topLeft(), plot.size() / 2));
+      chart->scroll(-10 * plot.width(), -10 * plot.height());
+    }
+    for (size_t a = 0; a < axes.size(); ++a) {
+      EXPECT_EQ(axes[a]->min(), whole[a].first) << zoom_out << ", axis " << a;
+      EXPECT_LE(axes[a]->max(), whole[a].second) << zoom_out << ", axis " << a;
+    }
+  }
+}
+
+// A channel keeps its colour whichever series come first or have the most readings; its second
+// unit is a dashed line of that colour.
+TEST(ReadingsChartTest, AChannelHasTheSameColourInEveryChart) {
+  const std::vector<StoredRecord> records = {{"2", "A         ", 2},
+                                             {"3", "A         ", 2},
+                                             {"1", "V         ", 1},
+                                             {"5", "mV        ", 1}};
+  ReadingsChart two(TwoChannels());  // ch 1 V, ch 2 A
+  ReadingsChart other(BuildChartData(ToReadings(records, TextEncoding::kCp1252)));
+  ASSERT_EQ(other.Data().series[1].name, "ch 1 mV");
+  EXPECT_EQ(std::vector({other.SeriesColor(0), other.SeriesColor(1), other.SeriesColor(2)}),
+            std::vector({two.SeriesColor(0), two.SeriesColor(0), two.SeriesColor(1)}));
+  EXPECT_EQ(std::vector({other.SeriesLineStyle(0), other.SeriesLineStyle(1)}),
+            std::vector({Qt::SolidLine, Qt::DashLine}));
 }
 
 }  // namespace

@@ -70,15 +70,15 @@ class PlotWindowTest : public testing::Test {
 TEST_F(PlotWindowTest, ReadoutFollowsTheMouseOverTheChartAndGoesWhenItLeaves) {
   MoveMouseTo(ViewportAt(120.3));
   ASSERT_TRUE(window.Readout().IsShown());
-  EXPECT_EQ(Readout(), QStringList({"Record 120", "Session start 231207 10:00:00", "ch 1: 120 V",
-                                    "ch 2: -119 A"}));
+  EXPECT_EQ(Readout(), QStringList({"Record 120", "Session start 2023-12-07 10:00:00",
+                                    "ch 1: 120 V", "ch 2: -119 A"}));
   const QPointF line =
       window.View().mapFromScene(window.Chart().mapToScene(QPointF(window.Readout().LineX(), 0)));
   EXPECT_NEAR(line.x(), ViewportAt(120).x(), 1.0);
 
   MoveMouseTo(ViewportAt(3));
-  EXPECT_EQ(Readout(),
-            QStringList({"Record 3", "Session start 231207 09:30:15", "ch 1: 2 V", "ch 2: -3 A"}));
+  EXPECT_EQ(Readout(), QStringList({"Record 3", "Session start 2023-12-07 09:30:15", "ch 1: 2 V",
+                                    "ch 2: -3 A"}));
 
   // Over the axis below the plot there is no record under the pointer.
   MoveMouseTo(ViewportAt(50) + QPoint(0, window.Chart().plotArea().height()));

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QChartView>
+#include <QFile>
 #include <QImage>
 #include <QMenu>
 #include <QTest>
@@ -9,6 +10,7 @@
 #include <QWheelEvent>
 #include <filesystem>
 
+#include "chart/chart_image.h"
 #include "chart/readings_chart.h"
 #include "data/readings.h"
 #include "export/xlsx_export.h"
@@ -231,7 +233,7 @@ TEST_F(GridMenu, PlotShowsTheGridsReadingsWithAGapForAReadingWithoutDigits) {
   EXPECT_EQ(data.series[0].channel, 0);  // the coded reading
   EXPECT_EQ(data.series[1].unit, "V");
   EXPECT_EQ(data.series[1].runs, (std::vector<ChartRun>{{{2, 1.5}}, {{4, 2.5}}}));
-  EXPECT_EQ(data.markers, (std::vector<TimeMarker>{{1, "231207 09:30:15"}}));
+  EXPECT_EQ(data.markers, (std::vector<TimeMarker>{{1, "2023-12-07 09:30:15"}}));
 
   // The wheel zooms in around the mouse; Whole Chart shows every reading again.
   window->resize(800, 500);
@@ -240,18 +242,31 @@ TEST_F(GridMenu, PlotShowsTheGridsReadingsWithAGapForAReadingWithoutDigits) {
   QValueAxis* records = window->Chart().RecordAxis();
   const double whole = records->max() - records->min();
   const QPoint at = window->View().viewport()->rect().center();
-  QWheelEvent wheel(at, window->View().viewport()->mapToGlobal(at), {}, {0, 240}, Qt::NoButton,
-                    Qt::NoModifier, Qt::NoScrollPhase, false);
-  QCoreApplication::sendEvent(window->View().viewport(), &wheel);
+  auto turn_wheel = [&](int degrees) {
+    QWheelEvent wheel(at, window->View().viewport()->mapToGlobal(at), {}, {0, degrees * 8},
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(window->View().viewport(), &wheel);
+  };
+  turn_wheel(30);
   EXPECT_LT(records->max() - records->min(), whole * 0.7);
   window->findChild<QPushButton*>("WholeChart")->click();
   EXPECT_DOUBLE_EQ(records->max() - records->min(), whole);
+  // Turned the other way, the wheel goes no further than the whole chart.
+  const std::pair whole_range(records->min(), records->max());
+  turn_wheel(-45);
+  EXPECT_EQ(std::pair(records->min(), records->max()), whole_range);
 
-  const std::string png = dir.File("chart.png");
+  // Saved as rx7731-cli plot saves it: at its size, whatever the window's, and titled with the
+  // data file's name.
+  const std::string png = dir.File("chart.png"), svg = dir.File("chart.svg");
   dialogs.answer = png;
   window->SaveImage();
   EXPECT_EQ(dialogs.asked.back(), "image " + dir.File("earlier.png"));
-  EXPECT_FALSE(QImage(QString::fromStdString(png)).isNull());
+  EXPECT_EQ(QImage(QString::fromStdString(png)).size(), kDefaultChartSize);
+  dialogs.answer = svg;
+  window->SaveImage();
+  QFile saved(QString::fromStdString(svg));
+  EXPECT_TRUE(saved.open(QIODevice::ReadOnly) && saved.readAll().contains(">earlier.dat<"));
   EXPECT_EQ(boxes.shown.size(), 0u);
   window->close();
 }
