@@ -158,13 +158,15 @@ fuzz: deps $(ASAN_BUILD)/CMakeCache.txt
 
 # Speed next to the serial line's limit, each figure beside its target: decode and store, the
 # program on a virtual display (start-up, downloads through a pseudo-terminal, View Data),
-# rx7731-cli's export, plot, stats and report of 10,000 to 1,000,000 records.
+# rx7731-cli's export, plot, stats and report of 10,000 to 1,000,000 records. With
+# REPORT_BASELINE=path/to/an/earlier/rx7731-cli, the report of 100,000 records by both builds,
+# run by run in turn.
 bench: build
 	$(BUILD)/bin/rx_bench --benchmark_min_time=1
 	$(BUILD)/bin/serial_download_bench
 	$(BUILD)/bin/program_bench
 	$(BUILD)/bin/view_data_bench
-	$(BUILD)/bin/cli_bench
+	$(BUILD)/bin/cli_bench $(if $(REPORT_BASELINE),--compare $(REPORT_BASELINE))
 
 # A download from the simulated meter in the real window; on a machine without a display it runs
 # on Xvfb by itself and saves a screenshot. It builds only what it runs (RX7731 with unit2.dat

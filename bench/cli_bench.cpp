@@ -3,7 +3,10 @@
 // and the process's peak memory, each against its target. On a busy machine the elapsed time
 // includes waiting for a core.
 //
-// Usage: cli_bench [--records N]... [--runs N]
+// With --compare, the report of 100,000 records is also made by another build of rx7731-cli (an
+// earlier one, built in a folder of its own), alternating run by run, and both are printed.
+//
+// Usage: cli_bench [--records N]... [--runs N] [--compare OTHER_RX7731_CLI]
 
 #include <unistd.h>
 
@@ -37,6 +40,29 @@ void WriteDataFile(const std::string& path, int records) {
     } else {
       const double value = i % 211 == 0 ? 999999.0 : (i % 2001) * 0.01 - 10;
       writer.AppendRecord(i, value, std::string_view(kUnits[i % 4]), int16_t(1 + i % 8));
+    }
+  }
+  writer.CloseDataFile();
+}
+
+// A log memory's readings as the meter gives them, with at most two decimals, on four channels,
+// and a time record every 1,000 records.
+void WriteMeterLikeFile(const std::string& path, int records) {
+  rx::DataFileWriter writer;
+  writer.OpenDataFile(path);
+  static const char* const kUnits[] = {"hPa       ",
+                                       "\xB0"
+                                       "C        ",
+                                       "%RH       ", "V         "};
+  for (int32_t i = 0; i < records; ++i) {
+    if (i % 1000 == 0) {
+      char time[13];
+      std::snprintf(time, sizeof time, "2305%02d%02d%02d%02d", 1 + i / 86400 % 28, i / 3600 % 24,
+                    i / 60 % 60, i % 60);
+      writer.AppendRecord(i, std::string_view(time), std::string_view("Time"), int16_t{0});
+    } else {
+      const double value = (101300 + (i * 7919) % 2000) / 100.0;  // 1013.00 to 1032.99
+      writer.AppendRecord(i, value, std::string_view(kUnits[i % 4]), int16_t(1 + i % 4));
     }
   }
   writer.CloseDataFile();
@@ -126,14 +152,71 @@ void RunCommands(const std::string& cli, const std::vector<Command>& commands, i
   }
 }
 
+// The number in "x.pdf: 100000 records on 560 pages".
+int PagesIn(const std::string& line) {
+  const size_t on = line.rfind(" on ");
+  return on == std::string::npos ? 0 : std::atoi(line.c_str() + on + 4);
+}
+
+// The report of each file made by `cli` and by `other`, run after run in turn, so that both meet
+// the same load: medians of elapsed and processor time, and the pages.
+void CompareReports(const std::string& cli, const std::string& other,
+                    const std::vector<std::pair<std::string, std::string>>& files, int runs,
+                    const std::filesystem::path& dir) {
+  const std::string log = (dir / "compare.log").string();
+  std::printf(
+      "report --output x.pdf of 100,000 records, this build against %s, median of %d runs\n",
+      other.c_str(), runs);
+  std::printf("%-28s %-8s %10s %10s %8s\n", "data file", "build", "elapsed", "CPU", "pages");
+  for (const auto& [what, file] : files) {
+    const std::string builds[2] = {cli, other};
+    std::vector<double> times[2], cpu[2];
+    int pages[2] = {0, 0};
+    bool failed = false;
+    for (int run = 0; run < runs && !failed; ++run) {
+      for (int b = 0; b < 2 && !failed; ++b) {
+        const Result result =
+            RunProcess({builds[b], "report", file, "--output", (dir / "x.pdf").string()}, log);
+        if (result.exit_code != 0) {
+          std::printf("%-28s failed (exit %d): %s\n", what.c_str(), result.exit_code,
+                      FirstLine(log).c_str());
+          failed = true;
+        }
+        times[b].push_back(result.milliseconds);
+        cpu[b].push_back(result.cpu_milliseconds);
+        pages[b] = PagesIn(FirstLine(log));
+      }
+    }
+    if (failed) continue;
+    double median[2], cpu_median[2];
+    for (int b = 0; b < 2; ++b) {
+      std::sort(times[b].begin(), times[b].end());
+      std::sort(cpu[b].begin(), cpu[b].end());
+      median[b] = times[b][times[b].size() / 2];
+      cpu_median[b] = cpu[b][cpu[b].size() / 2];
+    }
+    std::printf("%-28s %-8s %7.0f ms %7.0f ms %8d\n", what.c_str(), "this", median[0],
+                cpu_median[0], pages[0]);
+    std::printf("%-28s %-8s %7.0f ms %7.0f ms %8d\n", "", "other", median[1], cpu_median[1],
+                pages[1]);
+    const bool missed = median[0] > median[1] / 2;
+    std::printf("%-28s %-8s %9.0f %% %9.0f %% %7.0f %%   target: at most 50 %% of the time%s\n", "",
+                "ratio", 100 * median[0] / median[1], 100 * cpu_median[0] / cpu_median[1],
+                pages[1] > 0 ? 100.0 * pages[0] / pages[1] : 0.0,
+                missed ? "  (target missed)" : "");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::vector<int> sizes;
   int runs = 5;
+  std::string other;  // another build's rx7731-cli, for the report's comparison
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::string(argv[i]) == "--records") sizes.push_back(std::stoi(argv[i + 1]));
     if (std::string(argv[i]) == "--runs") runs = std::max(1, std::stoi(argv[i + 1]));
+    if (std::string(argv[i]) == "--compare") other = argv[i + 1];
   }
   if (sizes.empty()) sizes = {10000, 100000, 1000000};
   const std::filesystem::path dir =
@@ -182,6 +265,12 @@ int main(int argc, char** argv) {
     std::printf("rx7731-cli on %d records (%.1f MB data file), median of %d runs\n", records,
                 std::filesystem::file_size(data) / 1e6, runs);
     RunCommands(cli, commands, runs, log);
+  }
+  if (!other.empty()) {
+    const std::string meter = (dir / "meter.dat").string();
+    WriteDataFile(data, 100000);
+    WriteMeterLikeFile(meter, 100000);
+    CompareReports(cli, other, {{"the one above", data}, {"a meter's readings", meter}}, runs, dir);
   }
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);

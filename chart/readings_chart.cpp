@@ -116,14 +116,25 @@ class ReadingsLinesItem : public QGraphicsItem {
  public:
   explicit ReadingsLinesItem(ReadingsChart* chart) : QGraphicsItem(chart), chart_(chart) {
     setZValue(kLinesZ);
-    label_font_ = chart->font();
-    label_font_.setPointSizeF(label_font_.pointSizeF() * 0.8);
+    SetFont(chart->font());
+  }
+
+  // The time markers' labels in a smaller size of `font`.
+  void SetFont(const QFont& font) {
+    label_font_ = font;
+    if (font.pixelSize() > 0) {
+      label_font_.setPixelSize(std::max(1, static_cast<int>(std::lround(font.pixelSize() * 0.8))));
+    } else {
+      label_font_.setPointSizeF(font.pointSizeF() * 0.8);
+    }
     const QFontMetricsF metrics(label_font_);
-    for (const TimeMarker& marker : chart->Data().markers) {
+    label_width_ = 0;
+    for (const TimeMarker& marker : chart_->Data().markers) {
       label_width_ =
           std::max(label_width_, metrics.horizontalAdvance(QString::fromStdString(marker.label)));
     }
     label_height_ = metrics.height();
+    update();
   }
 
   void PlotAreaChanged() {
@@ -393,6 +404,22 @@ void SaveReadingsChart(ChartData data, const std::string& data_file, QSize size,
   SetChartSize(scene, *chart, size);
   if (shown != nullptr) chart->ShowRangesOf(*shown);
   SaveChartImage(*chart, path);
+}
+
+void ReadingsChart::SetTextFont(const QFont& font) {
+  setFont(font);
+  legend()->setFont(font);
+  // The legend's markers keep the sizes of the font they were made with until their shape is set
+  // again.
+  legend()->setMarkerShape(QLegend::MarkerShapeRectangle);
+  legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
+  for (QAbstractAxis* axis : axes()) {
+    axis->setLabelsFont(font);
+    QFont title = font;
+    title.setBold(axis->titleFont().bold());
+    axis->setTitleFont(title);
+  }
+  lines_->SetFont(font);
 }
 
 void ReadingsChart::ShowWholeChart() {

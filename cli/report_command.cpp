@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QFileInfo>
-#include <QFont>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -36,8 +35,6 @@ int Report(const ReportArguments& arguments) {
     return checked;
   }
   const std::unique_ptr<QApplication> application = StartDrawing();
-  // The fonts shipped beside the Windows build, so that a report reads the same from both.
-  QApplication::setFont(QFont(QStringLiteral("Liberation Sans"), 9));
   ReportOptions options;
   options.channels.assign(arguments.channels.begin(), arguments.channels.end());
   options.paper = arguments.paper.empty()       ? DefaultPaper()

@@ -88,6 +88,7 @@ void DataFileReader::Fill() {
   const size_t got = std::fread(buffer_.data() + kept, 1, kChunk, file_);
   buffer_.resize(kept + got);
   data_ = buffer_;
+  if (watch_) watch_(std::string_view(buffer_).substr(kept));
   if (got < kChunk) {
     if (std::ferror(file_)) Fail(Reason(errno ? errno : EIO));
     at_end_ = true;
@@ -173,11 +174,13 @@ void DataFileReader::DecideEncoding() {
   encoding_ = detector.Encoding();
 }
 
-void DataFileReader::Rewind() {
+void DataFileReader::Rewind(std::function<void(std::string_view)> watch) {
   records_read_ = 0;
   pos_ = 0;
+  watch_ = std::move(watch);
   if (file_ == nullptr) {
     data_ = whole_;
+    if (watch_) watch_(whole_);  // all of them are at hand already
     return;
   }
   errno = 0;

@@ -47,8 +47,10 @@ class DataFileReader {
 
   // Records handed over so far.
   int32_t RecordsRead() const { return records_read_; }
-  // Starts again at the first record, for a caller that needs two passes.
-  void Rewind();
+  // Starts again at the first record, for a caller that needs two passes. `watch`, when given,
+  // is handed every byte of the file, in order, as this pass reads it: what a caller reads to the
+  // last record, it can digest without reading the file again.
+  void Rewind(std::function<void(std::string_view)> watch = {});
   const std::string& Path() const { return path_; }
 
  private:
@@ -68,6 +70,7 @@ class DataFileReader {
   int32_t records_read_ = 0;
   std::optional<TextEncoding> encoding_;
   StoredRecord record_;  // Next(Reading&)'s record, kept for the room its strings have
+  std::function<void(std::string_view)> watch_;  // of the pass since the last Rewind
 };
 
 // Calls `each` with every reading of the data file at `path`, in order, and returns how many

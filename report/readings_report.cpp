@@ -1,5 +1,6 @@
 #include "report/readings_report.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QGraphicsScene>
@@ -10,12 +11,15 @@
 #include <algorithm>
 #include <optional>
 #include <span>
+#include <unordered_set>
 
 #include "chart/chart_data.h"
 #include "chart/chart_image.h"
 #include "chart/readings_chart.h"
+#include "data/readings.h"
 #include "data/record_texts.h"
 #include "export/export_file.h"
+#include "report/table_text.h"
 #include "stats/reading_stats.h"
 #include "stats/stats_table.h"
 
@@ -32,12 +36,19 @@ constexpr double kHeadingSize = 11;
 constexpr double kTitleSize = 15;
 constexpr double kFooterSize = 8;
 constexpr double kColumnGap = 10;
+// The records in the footer's size, their columns closer, so that three blocks of them fit
+// across A4 or Letter.
+constexpr double kRecordTextSize = 8;
+constexpr double kRecordColumnGap = 6;
 constexpr double kRowGap = 3;
 constexpr double kBlockGap = 12;  // above each heading
 constexpr double kChartHeight = 300;
-// The chart is laid out at this many pixels a point of the page, so that its own texts (sized
-// for a screen) come out at about the size of the report's.
+constexpr double kBlockSpacing = 12;   // the least room between blocks of records side by side
+constexpr double kFooterSpacing = 12;  // the least room between the file's name and the page's
+// The chart is laid out at this many pixels a point of the page, its texts in pixels too, so
+// that no screen's resolution changes them.
 constexpr double kChartPixelsPerPoint = 1.35;
+constexpr int kChartTextPixels = 12;
 
 const QString kFont = QStringLiteral("Liberation Sans");
 
@@ -53,6 +64,13 @@ QFont Font(double points, bool bold = false) {
   // lays the report out alike.
   font.setHintingPreference(QFont::PreferNoHinting);
   return font;
+}
+
+// `text`, or where it is wider than `width` its start and end with "…" between them, so that a
+// file's name keeps its extension.
+QString Shortened(const QFontMetricsF& metrics, const QString& text, double width) {
+  if (metrics.horizontalAdvance(text) <= width) return text;
+  return metrics.elidedText(text, Qt::ElideMiddle, std::max(0.0, width));
 }
 
 // A QIODevice on the stream WriteExportFile gives, so that the PDF goes to its temporary file.
@@ -90,9 +108,11 @@ class PageFlow {
 
   QPainter* Painter() const { return painter_; }
   QFontMetricsF Metrics(const QFont& font) const { return QFontMetricsF(font, writer_); }
+  const QPaintDevice& Device() const { return *writer_; }
   const QRectF& Content() const { return content_; }
   double Y() const { return y_; }
   void Advance(double height) { y_ += height; }
+  void BackTo(double y) { y_ = y; }
   int Page() const { return page_; }
   bool Fits(double height) const { return y_ + height <= content_.bottom() + 0.01; }
   // A new page unless `height` fits on this one below what is there.
@@ -114,9 +134,12 @@ class PageFlow {
     painter_->setPen(Qt::black);
     const QFontMetricsF metrics = Metrics(font);
     const double baseline = content_.bottom() + kFooterHeight + metrics.ascent();
-    painter_->drawText(QPointF(content_.left(), baseline), file_name_);
     const QString page = QStringLiteral("Page %1 of %2").arg(page_).arg(pages_);
-    painter_->drawText(QPointF(content_.right() - metrics.horizontalAdvance(page), baseline), page);
+    const double page_width = metrics.horizontalAdvance(page);
+    painter_->drawText(
+        QPointF(content_.left(), baseline),
+        Shortened(metrics, file_name_, content_.width() - page_width - kFooterSpacing));
+    painter_->drawText(QPointF(content_.right() - page_width, baseline), page);
   }
 
   QPdfWriter* writer_;
@@ -136,7 +159,8 @@ void Line(PageFlow& flow, const QString& text, const QFont& font, double gap_abo
   if (QPainter* painter = flow.Painter()) {
     painter->setFont(font);
     painter->setPen(Qt::black);
-    painter->drawText(QPointF(flow.Content().left(), flow.Y() + metrics.ascent()), text);
+    painter->drawText(QPointF(flow.Content().left(), flow.Y() + metrics.ascent()),
+                      Shortened(metrics, text, flow.Content().width()));
   }
   flow.Advance(metrics.height() + kRowGap);
 }
@@ -146,23 +170,31 @@ struct TableLayout {
   QFont font, header_font;
   std::vector<double> widths;
   std::vector<bool> right_aligned;
+  double gap = kColumnGap;
   double row_height = 0;
+
+  double Width() const {
+    double total = gap * static_cast<double>(widths.size() - 1);
+    for (const double w : widths) total += w;
+    return total;
+  }
 };
 
-// Columns as wide as their widest text, which `measure` gives for a font's metrics, in a smaller
-// type (down to a legible least) where they would not fit across the page's `width`.
-TableLayout MeasureTable(QPaintDevice& device, std::vector<bool> right_aligned, double width,
-                         const std::function<std::vector<double>(const QFontMetricsF&)>& measure) {
+// Columns as wide as their widest text, which `measure` gives for the header's and the cells'
+// metrics, in a smaller type (down to a legible least) where they would not fit across the
+// page's `width`.
+TableLayout MeasureTable(
+    QPaintDevice& device, std::vector<bool> right_aligned, double width,
+    const std::function<std::vector<double>(const TableText&, const TableText&)>& measure,
+    double size = kTextSize, double gap = kColumnGap) {
   TableLayout layout;
   layout.right_aligned = std::move(right_aligned);
-  double size = kTextSize;
+  layout.gap = gap;
   for (;;) {
     layout.font = Font(size);
     layout.header_font = Font(size, true);
-    const QFontMetricsF bold(layout.header_font, &device);
-    layout.widths = measure(bold);  // bold is the wider of the two
-    double total = kColumnGap * static_cast<double>(layout.widths.size() - 1);
-    for (const double w : layout.widths) total += w;
+    layout.widths = measure(TableText(layout.header_font, device), TableText(layout.font, device));
+    const double total = layout.Width();
     if (total <= width || size <= kSmallestTableText) break;
     size = std::max(kSmallestTableText, size * width / total * 0.98);
   }
@@ -170,70 +202,104 @@ TableLayout MeasureTable(QPaintDevice& device, std::vector<bool> right_aligned, 
   return layout;
 }
 
-// Rows of a table down the pages, its header row again at the top of each page.
+// How many blocks of a table side by side fit across `width`; one at least.
+int BlocksAcross(const TableLayout& layout, double width) {
+  const double across = (width + kBlockSpacing) / (layout.Width() + kBlockSpacing);
+  return std::max(1, static_cast<int>(std::floor(across + 1e-9)));
+}
+
+// Rows of a table down the pages, in `blocks` side by side across each page: down the first
+// block, then the next, then a new page; the header row at the top of each block.
 class TableFlow {
  public:
-  TableFlow(PageFlow& flow, const TableLayout& layout, std::vector<QString> header)
+  TableFlow(PageFlow& flow, const TableLayout& layout, std::vector<QString> header, int blocks = 1)
       : flow_(flow),
         layout_(layout),
         header_(std::move(header)),
-        metrics_(flow.Metrics(layout.font)),
-        header_metrics_(flow.Metrics(layout.header_font)) {
+        text_(layout.font, flow.Device()),
+        header_text_(layout.header_font, flow.Device()),
+        blocks_(blocks),
+        pitch_(blocks > 1 ? (flow.Content().width() - layout.Width()) / (blocks - 1) : 0) {
     flow_.Need(2 * layout_.row_height);
+    top_ = flow_.Y();
     Header();
   }
+
+  ~TableFlow() { Flush(); }
 
   // In the counting pass `cells` may be empty: only the room is taken.
   void Row(std::span<const std::string> cells) {
     if (!flow_.Fits(layout_.row_height)) {
-      flow_.NewPage();
+      if (++block_ == blocks_) {
+        Flush();
+        flow_.NewPage();
+        block_ = 0;
+        top_ = flow_.Y();
+      } else {
+        flow_.BackTo(top_);
+      }
       Header();
     }
     if (flow_.Painter() != nullptr && !cells.empty()) {
       flow_.Painter()->setFont(layout_.font);
       for (size_t c = 0; c < cells.size() && c < layout_.widths.size(); ++c) {
-        Cell(c, Text(cells[c]), metrics_);
+        Cell(c, Text(cells[c]), text_);
       }
     }
     flow_.Advance(layout_.row_height);
   }
 
  private:
+  double Left() const { return flow_.Content().left() + block_ * pitch_; }
+
+  void Flush() {
+    if (QPainter* painter = flow_.Painter()) {
+      text_.Flush(*painter);
+      header_text_.Flush(*painter);
+    }
+  }
+
   void Header() {
     if (QPainter* painter = flow_.Painter()) {
       painter->setFont(layout_.header_font);
       painter->setPen(Qt::black);
-      for (size_t c = 0; c < header_.size(); ++c) Cell(c, header_[c], header_metrics_);
+      for (size_t c = 0; c < header_.size(); ++c) Cell(c, header_[c], header_text_);
       const double under = flow_.Y() + layout_.row_height - kRowGap / 2;
-      double right = flow_.Content().left() - kColumnGap;
-      for (const double w : layout_.widths) right += w + kColumnGap;
       painter->setPen(QPen(Qt::gray, 0.5));
-      painter->drawLine(QPointF(flow_.Content().left(), under), QPointF(right, under));
+      painter->drawLine(QPointF(Left(), under), QPointF(Left() + layout_.Width(), under));
       painter->setPen(Qt::black);
     }
     flow_.Advance(layout_.row_height);
   }
 
-  void Cell(size_t column, const QString& text, const QFontMetricsF& metrics) {
+  void Cell(size_t column, const QString& text, TableText& font) {
     QPainter& painter = *flow_.Painter();
-    double x = flow_.Content().left();
-    for (size_t c = 0; c < column; ++c) x += layout_.widths[c] + kColumnGap;
+    double x = Left();
+    for (size_t c = 0; c < column; ++c) x += layout_.widths[c] + layout_.gap;
     const double width = layout_.widths[column];
-    const double advance = metrics.horizontalAdvance(text);
-    const double baseline = flow_.Y() + metrics.ascent();
-    if (advance <= width + 0.01) {
-      painter.drawText(QPointF(layout_.right_aligned[column] ? x + width - advance : x, baseline),
-                       text);
-    } else {  // wider than the page allows: cut at the column's edge
-      painter.drawText(QRectF(x, flow_.Y(), width, layout_.row_height),
-                       Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    // Trailing blanks take no room that shows. Columns are as wide as their widest text; only
+    // one wider than the page is shortened.
+    QString shown = text;
+    while (shown.endsWith(QLatin1Char(' '))) shown.chop(1);
+    double advance = font.Advance(shown);
+    if (advance > width + 0.01) {
+      shown = font.Metrics().elidedText(shown, Qt::ElideRight, width);
+      advance = font.Advance(shown);
     }
+    font.Draw(painter,
+              QPointF(layout_.right_aligned[column] ? x + width - advance : x,
+                      flow_.Y() + font.Metrics().ascent()),
+              shown);
   }
 
   PageFlow& flow_;
   const TableLayout& layout_;
   std::vector<QString> header_;
-  QFontMetricsF metrics_, header_metrics_;
+  TableText text_, header_text_;
+  int blocks_;
+  double pitch_;  // from one block's left edge to the next one's
+  int block_ = 0;
+  double top_ = 0;  // of the blocks on this page
 };
 
 template <typename Columns>
@@ -245,19 +311,35 @@ std::vector<QString> Header(const Columns& columns) {
 
 // Widths of the widest of `rows` and the header, per column.
 template <typename Rows, typename Columns>
-std::vector<double> Widest(const QFontMetricsF& metrics, const Rows& rows, const Columns& columns,
-                           double page_width) {
+std::vector<double> Widest(const TableText& header, const TableText& cells, const Rows& rows,
+                           const Columns& columns, double page_width) {
   std::vector<double> widths;
-  for (const std::string_view column : columns) {
-    widths.push_back(metrics.horizontalAdvance(Text(column)));
-  }
+  for (const std::string_view column : columns) widths.push_back(header.Advance(Text(column)));
   for (const auto& row : rows) {
     for (size_t c = 0; c < widths.size(); ++c) {
-      widths[c] = std::max(widths[c], metrics.horizontalAdvance(Text(row[c])));
+      widths[c] = std::max(widths[c], cells.Advance(Text(row[c])));
     }
   }
   for (double& w : widths) w = std::min(w, page_width);
   return widths;
+}
+
+// A file's sessions as page 1 lists them: each time record starts one, and the records before
+// the first time record, if any, make one without a start.
+inline constexpr std::array<std::string_view, 5> kReportSessionColumns = {
+    "Session", "Started", "First No.", "Last No.", "Readings"};
+using ReportSessionTexts = std::array<std::string, kReportSessionColumns.size()>;
+
+struct ReportSession {
+  std::string started;  // as a person reads it, or the stored text where it is no time
+  int32_t first = 0, last = 0;
+  int32_t readings = 0;
+};
+
+// A time record's text as a person reads it; the stored text, made visible, where it is no
+// real date and time.
+std::string StartText(const std::string& time_text, TextEncoding encoding) {
+  return ReadableTime(time_text).value_or(VisibleText(ToUtf8(time_text, encoding)));
 }
 
 // What the report shows, from one pass over the records.
@@ -265,11 +347,16 @@ struct Contents {
   std::string path;
   QString file_name;
   int32_t records = 0;
+  int32_t time_records = 0;
+  std::string first_time, last_time;  // of the file's first and last time record
+  FileDigest digest;
+  QDateTime made;
   ReadingStats stats;
   std::vector<StatsTexts> stats_rows;
-  std::vector<SessionTexts> session_rows;
+  std::vector<ReportSessionTexts> session_rows;
   std::optional<ChartData> chart;  // none when no reading has a value to draw
-  RecordTexts longest;             // of each column of the records, the most characters
+  // Each column's texts of the records, each once, to measure the widest.
+  std::array<std::unordered_set<std::string>, kRecordColumns.size()> record_texts;
   std::vector<int16_t> channels;
 };
 
@@ -279,30 +366,54 @@ Contents Gather(ReportRecords& records, const std::string& data_file,
   contents.path = data_file;
   contents.file_name = QFileInfo(QString::fromStdString(data_file)).fileName();
   contents.channels = options.channels;
+  contents.made = QDateTime::currentDateTime();
   const TextEncoding encoding = records.Encoding();
   ChartDataBuilder builder(options.channels);
   StatsAccumulator stats({.channels = options.channels});
+  std::vector<ReportSession> sessions;
   Reading reading;
   records.ForEach([&](const StoredRecord& record) {
-    ++contents.records;
-    ToReading(record, contents.records, encoding, reading);
+    const int32_t number = ++contents.records;
+    ToReading(record, number, encoding, reading);
     builder.Add(reading);
     stats.Add(reading);
-    const RecordTexts cells = RecordCells(record, contents.records, encoding);
-    for (size_t c = 0; c < cells.size(); ++c) {
-      if (CharacterCount(cells[c]) > CharacterCount(contents.longest[c])) {
-        contents.longest[c] = cells[c];
-      }
+    if (reading.kind == RecordKind::kTime) {
+      ++contents.time_records;
+      contents.last_time = StartText(record.ValueText, encoding);
+      if (contents.time_records == 1) contents.first_time = contents.last_time;
+      sessions.push_back({contents.last_time, number, number, 0});
+    } else {
+      if (sessions.empty()) sessions.push_back({{}, number, number, 0});
+      ++sessions.back().readings;
     }
+    sessions.back().last = number;
+    RecordTexts cells = RecordCells(record, number, encoding);
+    // A unit name's trailing blanks take no room that shows.
+    std::string& unit = cells[3];
+    unit.erase(unit.find_last_not_of(' ') + 1);
+    for (size_t c = 0; c < cells.size(); ++c) contents.record_texts[c].insert(std::move(cells[c]));
   });
+  contents.digest = records.Digest();
   contents.stats = stats.Result();
   contents.stats_rows = StatsRows(contents.stats, FigurePadding::kFigureSpaces);
-  for (const SessionStats& s : contents.stats.sessions) {
-    contents.session_rows.push_back(SessionCells(s));
+  for (size_t i = 0; i < sessions.size(); ++i) {
+    const ReportSession& s = sessions[i];
+    contents.session_rows.push_back({std::to_string(i + 1), s.started, std::to_string(s.first),
+                                     std::to_string(s.last), std::to_string(s.readings)});
   }
   ChartData data = builder.Finish();
   if (!data.series.empty()) contents.chart = std::move(data);
   return contents;
+}
+
+// When the report was made, with the offset of the local time from UTC.
+QString MadeText(const QDateTime& made) {
+  const int offset = made.offsetFromUtc() / 60;
+  return made.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
+         QStringLiteral("UTC%1%2:%3")
+             .arg(offset < 0 ? QLatin1Char('-') : QLatin1Char('+'))
+             .arg(std::abs(offset) / 60, 2, 10, QLatin1Char('0'))
+             .arg(std::abs(offset) % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString Counted(int64_t count, const char* one, const char* many) {
@@ -324,21 +435,29 @@ Layouts Measure(QPaintDevice& device, const Contents& contents, double width) {
   Layouts layouts;
   std::vector<bool> stats_right(kStatsColumns.size(), true);
   stats_right[0] = false;
-  layouts.stats = MeasureTable(device, stats_right, width, [&](const QFontMetricsF& metrics) {
-    return Widest(metrics, contents.stats_rows, kStatsColumns, width);
-  });
-  layouts.sessions =
-      MeasureTable(device, {true, false, true}, width, [&](const QFontMetricsF& metrics) {
-        return Widest(metrics, contents.session_rows, kSessionColumns, width);
+  layouts.stats = MeasureTable(
+      device, stats_right, width, [&](const TableText& header, const TableText& cells) {
+        return Widest(header, cells, contents.stats_rows, kStatsColumns, width);
       });
-  // The record's texts differ in width by their characters a little: a tenth more room.
-  layouts.records =
-      MeasureTable(device, {true, true, true, false}, width, [&](const QFontMetricsF& m) {
+  layouts.sessions = MeasureTable(device, {true, false, true, true, true}, width,
+                                  [&](const TableText& header, const TableText& cells) {
+                                    return Widest(header, cells, contents.session_rows,
+                                                  kReportSessionColumns, width);
+                                  });
+  layouts.records = MeasureTable(
+      device, {true, true, true, false}, width,
+      [&](const TableText& header, const TableText& cells) {
         std::vector<double> widths =
-            Widest(m, std::vector<RecordTexts>{contents.longest}, kRecordColumns, width);
-        for (double& w : widths) w = std::min(w * 1.1 + 2, width);
+            Widest(header, cells, std::vector<RecordTexts>{}, kRecordColumns, width);
+        for (size_t c = 0; c < widths.size(); ++c) {
+          for (const std::string& text : contents.record_texts[c]) {
+            widths[c] = std::max(widths[c], cells.Advance(Text(text)));
+          }
+          widths[c] = std::min(widths[c], width);
+        }
         return widths;
-      });
+      },
+      kRecordTextSize, kRecordColumnGap);
   return layouts;
 }
 
@@ -347,14 +466,28 @@ Layouts Measure(QPaintDevice& device, const Contents& contents, double width) {
 void LayOut(PageFlow& flow, const Contents& contents, const Layouts& layouts, ReadingsChart* chart,
             ReportRecords* records) {
   Line(flow, contents.file_name, Font(kTitleSize, true));
-  QString summary =
-      Counted(contents.records, "record", "records") + QStringLiteral(", ") +
-      Counted(static_cast<int64_t>(contents.stats.sessions.size()), "session", "sessions");
+  QString summary = Text(RecordCountText(contents.records, contents.time_records));
   if (!contents.channels.empty()) {
     summary +=
         QStringLiteral("; statistics and chart of channel ") + ChannelList(contents.channels);
   }
-  Line(flow, summary, Font(kTextSize));
+  const QFont text = Font(kTextSize);
+  Line(flow, summary, text);
+  Line(flow,
+       contents.time_records == 0 ? QStringLiteral("No time record")
+                                  : QStringLiteral("Time records from %1 to %2")
+                                        .arg(Text(contents.first_time), Text(contents.last_time)),
+       text);
+  const FileDigest& digest = contents.digest;
+  if (digest.problem.empty()) {
+    Line(flow,
+         QStringLiteral("Data file of %1, SHA-256 %2")
+             .arg(Counted(digest.size, "byte", "bytes"), Text(digest.sha256)),
+         text);
+  } else {
+    Line(flow, QStringLiteral("Data file's SHA-256 not known: ") + Text(digest.problem), text);
+  }
+  Line(flow, QStringLiteral("Report made ") + MadeText(contents.made), text);
 
   Line(flow, QStringLiteral("Statistics"), Font(kHeadingSize, true), kBlockGap);
   {
@@ -378,14 +511,15 @@ void LayOut(PageFlow& flow, const Contents& contents, const Layouts& layouts, Re
 
   Line(flow, QStringLiteral("Sessions"), Font(kHeadingSize, true), kBlockGap);
   {
-    TableFlow table(flow, layouts.sessions, Header(kSessionColumns));
-    for (const SessionTexts& row : contents.session_rows) table.Row(row);
+    TableFlow table(flow, layouts.sessions, Header(kReportSessionColumns));
+    for (const ReportSessionTexts& row : contents.session_rows) table.Row(row);
   }
 
   if (contents.records == 0) return;
   flow.NewPage();
   Line(flow, QStringLiteral("Readings"), Font(kHeadingSize, true));
-  TableFlow table(flow, layouts.records, Header(kRecordColumns));
+  TableFlow table(flow, layouts.records, Header(kRecordColumns),
+                  BlocksAcross(layouts.records, flow.Content().width()));
   if (records == nullptr) {
     for (int32_t i = 0; i < contents.records; ++i) table.Row({});
     return;
@@ -403,6 +537,11 @@ void LayOut(PageFlow& flow, const Contents& contents, const Layouts& layouts, Re
                         ": it lost records while the "
                         "report was made");
   }
+  // Page 1's size and SHA-256 must be of the records the pages show.
+  if (records->Digest() != contents.digest) {
+    throw DataFileError("Cannot read data file " + contents.path +
+                        ": it changed while the report was made");
+  }
 }
 
 }  // namespace
@@ -413,13 +552,41 @@ QPageSize::PageSizeId DefaultPaper() {
 }
 
 void DataFileRecords::ForEach(const std::function<void(const StoredRecord&)>& each) {
-  reader_.Rewind();
+  hash_.reset();
+  size_ = 0;
+  digest_ = {0, {}, "the data file was not read to its end"};
+  reader_.Rewind([this](std::string_view bytes) {
+    hash_.addData(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    size_ += static_cast<int64_t>(bytes.size());
+  });
   StoredRecord record;
   while (reader_.Next(record)) each(record);
+  digest_ = {size_, hash_.result().toHex().toStdString(), {}};
 }
 
 void RecordsInMemory::ForEach(const std::function<void(const StoredRecord&)>& each) {
   for (const StoredRecord& record : records_) each(record);
+}
+
+FileDigest RecordsInMemory::Digest() {
+  if (digest_) return *digest_;
+  // The file is read again as it is now, and digested only while it holds what is shown.
+  try {
+    DataFileReader reader(path_);
+    DataFileRecords file(reader);
+    size_t i = 0;
+    bool same = true;
+    file.ForEach([&](const StoredRecord& record) {
+      same = same && i < records_.size() && record == records_[i];
+      ++i;
+    });
+    digest_ = same && i == records_.size()
+                  ? file.Digest()
+                  : FileDigest{0, {}, "the file no longer holds the records shown"};
+  } catch (const DataFileError& e) {
+    digest_ = FileDigest{0, {}, e.what()};
+  }
+  return *digest_;
 }
 
 ReportOutcome WriteReport(ReportRecords& records, const std::string& data_file,
@@ -433,6 +600,9 @@ ReportOutcome WriteReport(ReportRecords& records, const std::string& data_file,
     ReadingsChart* chart = nullptr;
     if (contents.chart) {
       chart = new ReadingsChart(*contents.chart);
+      QFont chart_font = Font(kTextSize);
+      chart_font.setPixelSize(kChartTextPixels);
+      chart->SetTextFont(chart_font);
       const double width = page.width() - 2 * kMargin;
       SetChartSize(scene, *chart,
                    QSize(static_cast<int>(width * kChartPixelsPerPoint),

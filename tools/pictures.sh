@@ -2,8 +2,9 @@
 # Remakes the pictures the project publishes from make demo's run on a virtual display (the
 # logging session of DEMO_SEED 8, 300 readings): the window after View Data, which the AppStream
 # metadata shows (packaging/screenshots/rx7731-main.png), and the plot window of that download,
-# which the README shows (docs/plot-window.png), and page 1 of rx7731-cli report of the data file
-# that download wrote (docs/report-page-1.png, drawn by poppler's pdftoppm at 80 dpi). After
+# which the README shows (docs/plot-window.png), and pages 1 and 2 of rx7731-cli report of the
+# data file that download wrote (docs/report-page-1.png and docs/report-records-page.png, drawn
+# by poppler's pdftoppm at 80 dpi). After
 # `make check-windows` it also takes the Windows build's window under Wine 10 from that run's
 # shots: after a download of the log memory and View Data (docs/window-under-wine.png) and at
 # 150 % (docs/window-at-150-percent.png). Look at every one before committing them.
@@ -23,9 +24,11 @@ data_file=$build/demo/$(date +%y%m%d).dat
 cp "$build/demo/expected.dat" "$data_file"
 "$build/bin/rx7731-cli" report "$data_file" --paper a4 --output "$build/demo/report.pdf"
 pdftoppm -png -r 80 -f 1 -l 1 -singlefile "$build/demo/report.pdf" "$build/demo/report-page-1"
+pdftoppm -png -r 80 -f 2 -l 2 -singlefile "$build/demo/report.pdf" "$build/demo/report-records-page"
 cp "$build/demo/report-page-1.png" "$source/docs/report-page-1.png"
-echo "pictures: packaging/screenshots/rx7731-main.png, docs/plot-window.png and" \
-  "docs/report-page-1.png remade"
+cp "$build/demo/report-records-page.png" "$source/docs/report-records-page.png"
+echo "pictures: packaging/screenshots/rx7731-main.png, docs/plot-window.png," \
+  "docs/report-page-1.png and docs/report-records-page.png remade"
 shots=$build/tests/wine/shots
 if [ -f "$shots/view-data-LogMemory.png" ] && [ -f "$shots/window-at-150-percent.png" ]; then
   cp "$shots/view-data-LogMemory.png" "$source/docs/window-under-wine.png"

@@ -101,7 +101,7 @@ void ReadingsMenu::SaveReport() {
   if (path.empty()) return;
   // A report of 100,000 records takes seconds.
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  RecordsInMemory records(shown.records, shown.encoding);
+  RecordsInMemory records(shown.records, shown.encoding, shown.path);
   ReportOptions options;
   options.paper = DefaultPaper();
   const ReportOutcome outcome = WriteReport(records, shown.path, path, options);

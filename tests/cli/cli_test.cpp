@@ -545,8 +545,10 @@ bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
 }
 
 // The report as poppler reads it: pdfinfo's page count and paper (by --paper, and by the locale
-// where it is not given), pdftotext's page 1 with the statistics and sessions as stats prints
-// them, the first and last records as show prints them, and "Page n of m" on every page.
+// where it is not given), pdftotext's page 1 with the counts, span, size and SHA-256 of the file,
+// the statistics as stats prints them and the sessions, every record as show prints it, once
+// and in order, in three blocks across a page of records, and on every page a footer whose
+// file name, shortened where it is long, keeps clear of "Page n of m".
 TEST(Report, PopplerReadsTheFiguresRecordsAndPagesOfTheCommands) {
   TempDir dir;
   std::vector<Record> records = {{"231207093015"s, "Time"s, 0}};
@@ -558,17 +560,43 @@ TEST(Report, PopplerReadsTheFiguresRecordsAndPagesOfTheCommands) {
     if (i % 10 == 0) records.push_back({-1.25 * (i % 3), int16_t{7}, 2});
     if (i == 100) records.push_back({"231207100000"s, "Time"s, 0});
   }
+  size_t second_time = 0;
+  for (size_t i = 1; i < records.size(); ++i) {
+    if (records[i].unit == std::variant<std::string, int16_t>("Time"s)) second_time = i + 1;
+  }
+  ASSERT_GT(second_time, 1u);
+  const std::string long_name = std::string(120, 'x') + "-readings.dat";
   WriteDataFile(dir.File("in.dat"), records);
-  std::vector<std::string> stats = CollapsedLines(RunCli(dir, {"stats", "in.dat"}).output);
+  WriteDataFile(dir.File(long_name), records);
+  const std::string bytes = ReadBytes(dir.File("in.dat"));
+  const Outcome sha = RunProgram(dir, {"/usr/bin/sha256sum", "in.dat"});
+  ASSERT_EQ(sha.exit_code, 0) << sha.output;
+  const std::vector<std::string> stats = CollapsedLines(RunCli(dir, {"stats", "in.dat"}).output);
   const std::vector<std::string> show = CollapsedLines(RunCli(dir, {"show", "in.dat"}).output);
   ASSERT_EQ(show.size(), records.size() + 1);
   ASSERT_EQ(stats.size(), 1 + 1 + 2 + 1 + 2) << "the count, two series, two sessions";
-  stats.erase(stats.begin());  // the file's count, which page 1 gives in a line of its own
+  const std::vector<std::string> page_1 = {
+      std::to_string(records.size()) + " records (" + std::to_string(records.size() - 2) +
+          " readings, 2 time records)",
+      "Time records from 2023-12-07 09:30:15 to 2023-12-07 10:00:00",
+      "Data file of " + std::to_string(bytes.size()) + " bytes, SHA-256 " +
+          sha.output.substr(0, 64),
+      stats[0],
+      stats[1],
+      stats[2],
+      stats[3],
+      "Session Started First No. Last No. Readings",
+      "1 2023-12-07 09:30:15 1 " + std::to_string(second_time - 1) + " " +
+          std::to_string(second_time - 2),
+      "2 2023-12-07 10:00:00 " + std::to_string(second_time) + " " +
+          std::to_string(records.size()) + " " + std::to_string(records.size() - second_time),
+  };
 
   const struct {
     std::vector<std::string> options;
     std::map<std::string, std::string> env;
     std::string paper;  // as pdfinfo names it
+    std::string file = "in.dat";
   } cases[] = {
       {{"--paper", "a4"}, {{"LC_ALL", "C.UTF-8"}}, "(A4)"},
       {{"--paper", "letter"}, {{"LC_ALL", "C.UTF-8"}}, "(letter)"},
@@ -576,9 +604,11 @@ TEST(Report, PopplerReadsTheFiguresRecordsAndPagesOfTheCommands) {
       {{}, {{"LC_ALL", ""}, {"LANG", "en_US.UTF-8"}}, "(letter)"},
       {{}, {{"LC_ALL", "de_DE.UTF-8"}}, "(A4)"},
       {{"--paper", "a4"}, {{"LC_ALL", "en_US.UTF-8"}}, "(A4)"},
+      {{"--paper", "a4"}, {{"LC_ALL", "C.UTF-8"}}, "(A4)", long_name},
+      {{"--paper", "letter"}, {{"LC_ALL", "C.UTF-8"}}, "(letter)", long_name},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> args = {"report", "in.dat", "--output", "out.pdf"};
+    std::vector<std::string> args = {"report", c.file, "--output", "out.pdf"};
     args.insert(args.end(), c.options.begin(), c.options.end());
     SCOPED_TRACE(testing::PrintToString(args) + " " + testing::PrintToString(c.env));
     const Outcome run = RunCli(dir, args, c.env);
@@ -589,7 +619,6 @@ TEST(Report, PopplerReadsTheFiguresRecordsAndPagesOfTheCommands) {
     const size_t pages_at = info.output.find("Pages:");
     ASSERT_NE(pages_at, std::string::npos) << info.output;
     const int pages = std::stoi(info.output.substr(pages_at + 6));
-    EXPECT_GE(pages, 3) << "page 1 and " << records.size() << " records";
     const size_t size_at = info.output.find("Page size:");
     ASSERT_NE(size_at, std::string::npos);
     const std::string size = info.output.substr(size_at, info.output.find('\n', size_at) - size_at);
@@ -597,38 +626,74 @@ TEST(Report, PopplerReadsTheFiguresRecordsAndPagesOfTheCommands) {
     EXPECT_EQ(run.output, "out.pdf: " + std::to_string(records.size()) + " records on " +
                               std::to_string(pages) + " pages\n");
 
-    const Outcome text = RunProgram(dir, {RX_PDFTOTEXT, "-layout", "out.pdf", "-"});
-    ASSERT_EQ(text.exit_code, 0) << text.output;
-    std::vector<std::vector<std::string>> page_lines;
-    size_t start = 0;
-    for (size_t end; (end = text.output.find('\f', start)) != std::string::npos; start = end + 1) {
-      page_lines.push_back(CollapsedLines(text.output.substr(start, end - start)));
+    // Lines as laid out on the page (-layout), and in the order they were drawn (-raw).
+    const auto pages_of = [&](const char* mode) {
+      const Outcome text = RunProgram(dir, {RX_PDFTOTEXT, mode, "out.pdf", "-"});
+      EXPECT_EQ(text.exit_code, 0) << text.output;
+      std::vector<std::vector<std::string>> lines;
+      size_t start = 0;
+      for (size_t end; (end = text.output.find('\f', start)) != std::string::npos;
+           start = end + 1) {
+        lines.push_back(CollapsedLines(text.output.substr(start, end - start)));
+      }
+      return lines;
+    };
+    const std::vector<std::vector<std::string>> laid_out = pages_of("-layout");
+    ASSERT_EQ(laid_out.size(), static_cast<size_t>(pages));
+    const std::vector<std::string>& first = laid_out.front();
+    const std::string ellipsis = "\u2026";
+    std::string title = first.front();
+    if (c.file == "in.dat") {
+      EXPECT_EQ(title, "in.dat");
+    } else {  // its start and end, as much as fits across the page
+      const size_t cut = title.find(ellipsis);
+      ASSERT_NE(cut, std::string::npos) << title;
+      EXPECT_TRUE(c.file.starts_with(title.substr(0, cut))) << title;
+      EXPECT_TRUE(c.file.ends_with(title.substr(cut + ellipsis.size()))) << title;
+      EXPECT_GT(title.size(), 60u) << title;
     }
-    ASSERT_EQ(page_lines.size(), static_cast<size_t>(pages));
-    const std::vector<std::string>& first = page_lines.front();
-    EXPECT_EQ(first.front(), "in.dat") << "the title";
-    EXPECT_TRUE(HasLine(first, std::to_string(records.size()) + " records, 2 sessions"));
-    for (const std::string& line : stats) {
+    for (const std::string& line : page_1) {
       EXPECT_TRUE(HasLine(first, line)) << "no line \"" << line << "\" on page 1:\n"
                                         << testing::PrintToString(first);
     }
     for (int n = 1; n <= pages; ++n) {
-      const std::string footer =
-          "in.dat Page " + std::to_string(n) + " of " + std::to_string(pages);
-      EXPECT_EQ(page_lines[n - 1].back(), footer);
+      const std::string page = " Page " + std::to_string(n) + " of " + std::to_string(pages);
+      const std::string& footer = laid_out[n - 1].back();
+      ASSERT_TRUE(footer.ends_with(page)) << footer;
+      const std::string name = footer.substr(0, footer.size() - page.size());
+      if (c.file == "in.dat") {
+        EXPECT_EQ(name, "in.dat");
+      } else {
+        const size_t cut = name.find(ellipsis);
+        ASSERT_NE(cut, std::string::npos) << footer;
+        EXPECT_TRUE(c.file.starts_with(name.substr(0, cut))) << footer;
+        EXPECT_TRUE(c.file.ends_with(name.substr(cut + ellipsis.size()))) << footer;
+      }
     }
-    // The header row on every page of records, the first record at the top of page 2 and the
-    // last at the bottom of the last page.
+
+    // The pages of records hold every record once, in order, down one block after another,
+    // each block under its own header row: three of them across the first of these pages.
+    const std::vector<std::vector<std::string>> drawn = pages_of("-raw");
+    ASSERT_EQ(drawn.size(), static_cast<size_t>(pages));
+    std::vector<std::string> shown_records;
+    std::vector<int> headers(pages + 1, 0);
     for (int n = 2; n <= pages; ++n) {
-      EXPECT_TRUE(HasLine(page_lines[n - 1], show.front())) << "page " << n;
+      for (const std::string& line : drawn[n - 1]) {
+        std::string row = show.front();  // header rows at one height read as one line
+        for (int across = 1; across <= 4; ++across, row += " " + show.front()) {
+          if (line == row) headers[n] += across;
+        }
+        if (line.starts_with(show.front())) {
+          continue;
+        } else if (line != "Readings" && line != laid_out[n - 1].back()) {
+          shown_records.push_back(line);
+        }
+      }
     }
-    const std::vector<std::string>& second = page_lines[1];
-    const auto header = std::find(second.begin(), second.end(), show.front());
-    ASSERT_NE(header, second.end());
-    EXPECT_EQ(*(header + 1), show[1]);
-    const std::vector<std::string>& last = page_lines.back();
-    ASSERT_GE(last.size(), 2u);
-    EXPECT_EQ(last[last.size() - 2], show.back());
+    EXPECT_EQ(shown_records, std::vector<std::string>(show.begin() + 1, show.end()));
+    ASSERT_GE(pages, 2);
+    EXPECT_EQ(headers[2], 3) << testing::PrintToString(drawn[1]);
+    for (int n = 3; n <= pages; ++n) EXPECT_GE(headers[n], 1) << "page " << n;
   }
 }
 
