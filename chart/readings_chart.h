@@ -46,8 +46,8 @@ class ReadingsChart : public QChart {
   QValueAxis* RecordAxis() const { return record_axis_; }
   // The value axis that `Data().series[index]` is drawn against.
   QValueAxis* ValueAxis(size_t index) const { return series_axis_.at(index); }
-  // Sets the font of every text in the chart: the axes', the legend's and, a little smaller, the
-  // time markers' labels. Without it they take the application's font.
+  // Sets the font of the axes', the legend's and, a little smaller, the time markers' texts.
+  // Without it they take the application's font.
   void SetTextFont(const QFont& font);
   // Sets every axis back to the range that shows all readings. Zooming out or moving never goes
   // beyond that range.

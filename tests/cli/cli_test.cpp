@@ -581,8 +581,7 @@ TEST(Report, PopplerReadsTheFiguresRecordsAndPagesOfTheCommands) {
       "Time records from 2023-12-07 09:30:15 to 2023-12-07 10:00:00",
       "Data file of " + std::to_string(bytes.size()) + " bytes, SHA-256 " +
           sha.output.substr(0, 64),
-      stats[0],
-      stats[1],
+      stats[1],  // stats[0] words the count as stats prints it
       stats[2],
       stats[3],
       "Session Started First No. Last No. Readings",
