@@ -355,7 +355,8 @@ struct Contents {
   std::vector<StatsTexts> stats_rows;
   std::vector<ReportSessionTexts> session_rows;
   std::optional<ChartData> chart;  // none when no reading has a value to draw
-  // Each column's texts of the records, each once, to measure the widest.
+  // Each column's texts of the records, each once, to measure the widest; the No. column's are
+  // 1 to `records`.
   std::array<std::unordered_set<std::string>, kRecordColumns.size()> record_texts;
   std::vector<int16_t> channels;
 };
@@ -391,7 +392,7 @@ Contents Gather(ReportRecords& records, const std::string& data_file,
     // A unit name's trailing blanks take no room that shows.
     std::string& unit = cells[3];
     unit.erase(unit.find_last_not_of(' ') + 1);
-    for (size_t c = 0; c < cells.size(); ++c) contents.record_texts[c].insert(std::move(cells[c]));
+    for (size_t c = 1; c < cells.size(); ++c) contents.record_texts[c].insert(std::move(cells[c]));
   });
   contents.digest = records.Digest();
   contents.stats = stats.Result();
@@ -449,6 +450,9 @@ Layouts Measure(QPaintDevice& device, const Contents& contents, double width) {
       [&](const TableText& header, const TableText& cells) {
         std::vector<double> widths =
             Widest(header, cells, std::vector<RecordTexts>{}, kRecordColumns, width);
+        for (int32_t number = 1; number <= contents.records; ++number) {
+          widths[0] = std::max(widths[0], cells.Advance(QString::number(number)));
+        }
         for (size_t c = 0; c < widths.size(); ++c) {
           for (const std::string& text : contents.record_texts[c]) {
             widths[c] = std::max(widths[c], cells.Advance(Text(text)));
