@@ -4,9 +4,10 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 # What `make demo` builds and runs: RX7731 and meter-sim, on Xvfb where there is no display.
+# libxlsxwriter links with -lz, which libxlsxwriter-dev does not bring.
 DEMO_PACKAGES = cmake g++ make pkg-config ccache qt6-base-dev qt6-serialport-dev qt6-charts-dev \
-  libqt6opengl6-dev qt6-svg-dev libcli11-dev nlohmann-json3-dev libxlsxwriter-dev xvfb xauth \
-  xdotool x11-utils imagemagick fonts-liberation2
+  libqt6opengl6-dev qt6-svg-dev libcli11-dev nlohmann-json3-dev libxlsxwriter-dev zlib1g-dev xvfb \
+  xauth xdotool x11-utils imagemagick fonts-liberation2
 # What the whole Linux build, its tests, packages and benchmarks, and the sanitizer build use.
 DEB_PACKAGES = $(DEMO_PACKAGES) libgtest-dev libgmock-dev libbenchmark-dev clang \
   libclang-rt-14-dev librsvg2-bin help2man dpkg-dev fakeroot desktop-file-utils appstream lintian \
