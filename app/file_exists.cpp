@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+
+#include "data/file_names.h"
 #endif
 
 namespace rx {
@@ -30,14 +32,6 @@ namespace {
 bool IsFolder(const std::string& path) {
   struct stat info;
   return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-// The folder part of `path`: everything before its last separator; "." when it has none.
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
 }
 
 }  // namespace

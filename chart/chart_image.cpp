@@ -5,8 +5,11 @@
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
+#include <cerrno>
+#include <cstdio>
+
+#include "data/file_replacement.h"
 
 namespace rx {
 namespace {
@@ -81,9 +84,20 @@ void SaveChartImage(const QChart& chart, const QString& path) {
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "PNG")) Fail(path, QStringLiteral("the PNG encoder failed"));
   }
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) Fail(path, file.errorString());
-  if (file.write(bytes) != bytes.size() || !file.commit()) Fail(path, file.errorString());
+  const auto reason = [](const std::error_code& error) {
+    return QString::fromStdString(error.message());
+  };
+  FileReplacement file(path.toStdString());
+  if (const std::error_code error = file.Create()) Fail(path, reason(error));
+  errno = 0;
+  const auto size = static_cast<size_t>(bytes.size());
+  std::error_code error;
+  if (std::fwrite(bytes.constData(), 1, size, file.File()) != size) {
+    error = std::error_code(errno ? errno : EIO, std::generic_category());
+  }
+  if (const std::error_code closed = file.CloseFile(); !error) error = closed;
+  if (!error) error = file.Commit();
+  if (error) Fail(path, reason(error));
 }
 
 }  // namespace rx

@@ -1,4 +1,3 @@
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -7,6 +6,7 @@
 #include "cli/command_io.h"
 #include "cli/commands.h"
 #include "cli/exit_codes.h"
+#include "data/file_names.h"
 #include "export/csv_export.h"
 #include "export/export_readings.h"
 #include "export/json_lines_export.h"
@@ -82,11 +82,6 @@ bool WriteWorkbookOrReport(DataFileReader& reader, const std::string& path,
   }
   if (!problem.empty()) std::cerr << "rx7731-cli: " << problem << "\n";
   return problem.empty();
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return std::filesystem::equivalent(a, b, ec);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QFileInfo>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -10,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/drawing_application.h"
 #include "cli/exit_codes.h"
+#include "data/file_names.h"
 #include "report/readings_report.h"
 
 namespace rx::cli {
@@ -21,11 +21,6 @@ struct ReportArguments {
   std::vector<int> channels;
   std::string paper;  // empty: by the system's locale
 };
-
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  return std::filesystem::equivalent(a, b, ec);
-}
 
 int Report(const ReportArguments& arguments) {
   const std::unique_ptr<DataFileReader> reader = OpenDataFileOrReport(arguments.file);

@@ -15,7 +15,7 @@ namespace {
 
 constexpr size_t kFlushThreshold = 64 * 1024;
 
-std::string Reason(int error) { return std::strerror(error); }
+std::error_code Errno() { return std::error_code(errno ? errno : EIO, std::generic_category()); }
 
 }  // namespace
 
@@ -178,11 +178,12 @@ void DataFileWriter::EndRecord(char* end) {
 
 DataFileWriter::~DataFileWriter() { CloseQuietly(); }
 
-void DataFileWriter::Fail(const char* what, int error) {
+void DataFileWriter::Fail(const char* what, const std::error_code& error) {
   buffer_.clear();
   buffered_records_ = 0;
   cut_short_ = true;
-  throw DataFileError(std::string("Cannot ") + what + " data file " + path_ + ": " + Reason(error));
+  throw DataFileError(std::string("Cannot ") + what + " data file " + path_ + ": " +
+                      error.message());
 }
 
 void DataFileWriter::OpenDataFile(const std::string& path) {
@@ -192,65 +193,84 @@ void DataFileWriter::OpenDataFile(const std::string& path) {
   buffered_records_ = saved_records_ = 0;
   saved_bytes_ = 0;
   cut_short_ = false;
-  errno = 0;
-  file_ = OpenNativeFile(path, "wb");
-  if (file_ == nullptr) {
-    const int error = errno;
-    throw DataFileError("Cannot create data file " + path_ + ": " + Reason(error));
+  file_.emplace(path);
+  if (const std::error_code error = file_->Create()) {
+    file_.reset();
+    throw DataFileError("Cannot create data file " + path_ + ": " + error.message());
   }
   // Records are gathered in buffer_ already: each Flush is then one write to the system.
-  std::setvbuf(file_, nullptr, _IONBF, 0);
+  std::setvbuf(file_->File(), nullptr, _IONBF, 0);
 }
 
 void DataFileWriter::Flush() {
-  if (file_ == nullptr) {
-    if (!buffer_.empty()) Fail("write", EBADF);
+  if (!IsOpen()) {
+    if (!buffer_.empty()) Fail("write", std::make_error_code(std::errc::bad_file_descriptor));
     return;
   }
+  std::FILE* file = file_->File();
   errno = 0;
-  if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size()) {
-    Fail("write", errno ? errno : EIO);
+  if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file) != buffer_.size()) {
+    Fail("write", Errno());
   }
-  if (std::fflush(file_) != 0) Fail("write", errno ? errno : EIO);
+  if (std::fflush(file) != 0) Fail("write", Errno());
   saved_bytes_ += buffer_.size();
   saved_records_ += buffered_records_;
   buffer_.clear();
   buffered_records_ = 0;
+  if (saved_records_ > 0 && !file_->Committed()) {
+    if (const std::error_code error = file_->Commit()) {
+      // The records stay in the new file, which goes; the file named is as it was.
+      saved_records_ = 0;
+      saved_bytes_ = 0;
+      Fail("replace", error);
+    }
+  }
 }
 
 void DataFileWriter::CutToSavedRecords() noexcept {
   std::error_code ec;
   // A device such as /dev/full has no size to cut back to.
-  std::filesystem::resize_file(NativePath(path_), saved_bytes_, ec);
+  if (file_) std::filesystem::resize_file(NativePath(file_->FilePath()), saved_bytes_, ec);
 }
 
 void DataFileWriter::CloseDataFile() {
-  if (file_ == nullptr) return;
+  if (!IsOpen()) return;
   Flush();
-  std::FILE* file = file_;
-  file_ = nullptr;
-  errno = 0;
-  if (std::fclose(file) != 0) {
-    const int error = errno ? errno : EIO;
+  if (!file_->Committed()) {
+    // No record: the file named keeps what it held.
+    file_.reset();
+    return;
+  }
+  if (const std::error_code error = file_->CloseFile()) {
     CutToSavedRecords();
+    file_.reset();
     Fail("close", error);
   }
+  file_.reset();
 }
 
 void DataFileWriter::CloseQuietly() noexcept {
-  if (file_ == nullptr) return;
-  bool written = true;
-  if (!buffer_.empty()) {
-    written = std::fwrite(buffer_.data(), 1, buffer_.size(), file_) == buffer_.size();
+  if (IsOpen()) {
+    std::FILE* file = file_->File();
+    bool written = !cut_short_;
+    if (!buffer_.empty()) {
+      written = std::fwrite(buffer_.data(), 1, buffer_.size(), file) == buffer_.size() &&
+                std::fflush(file) == 0 && written;
+    }
+    if (written && buffered_records_ > 0 && !file_->Committed()) written = !file_->Commit();
+    written = !file_->CloseFile() && written;
+    if (written) {
+      saved_bytes_ += buffer_.size();
+      saved_records_ += buffered_records_;
+    } else if (file_->Committed()) {
+      CutToSavedRecords();
+    }
+    if (!file_->Committed()) {
+      saved_records_ = 0;
+      saved_bytes_ = 0;
+    }
   }
-  written = std::fclose(file_) == 0 && written;
-  file_ = nullptr;
-  if (written && !cut_short_) {
-    saved_bytes_ += buffer_.size();
-    saved_records_ += buffered_records_;
-  } else {
-    CutToSavedRecords();
-  }
+  file_.reset();
   buffer_.clear();
   buffered_records_ = 0;
 }

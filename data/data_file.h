@@ -2,11 +2,14 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
+
+#include "data/file_replacement.h"
 
 namespace rx {
 
@@ -35,6 +38,10 @@ void AppendDoubleReadingBack(std::string& out, double value);
 
 // Writes the lines of one download. Records are buffered and reach the operating system on
 // Flush, Close, or when the buffer grows large.
+//
+// The records go to a new file beside the one named, which takes that name when the first of
+// them reaches the system, in one rename; the records after it are appended there. So a download
+// that stores nothing leaves a file already there as it was, and creates none.
 class DataFileWriter {
  public:
   // The most characters a number's text can take; "-d.ddddddddddddddE-308" is the longest.
@@ -45,7 +52,9 @@ class DataFileWriter {
   DataFileWriter& operator=(const DataFileWriter&) = delete;
   ~DataFileWriter();
 
-  // Creates the file, or empties an existing one, and keeps it open for writing.
+  // Creates the new file beside `path` and keeps it open for writing. Fails when it cannot be
+  // created, or when a file at `path` could not be replaced (read-only; on Windows held open by
+  // another program).
   void OpenDataFile(const std::string& path);
   // Appends one line of four items and CR LF. Each item is a RecordItem or one of its types.
   template <typename Item1, typename Item2, typename Item3, typename Item4>
@@ -68,7 +77,7 @@ class DataFileWriter {
   // Closes without reporting errors; used when a download is already being abandoned.
   void CloseQuietly() noexcept;
 
-  bool IsOpen() const { return file_ != nullptr; }
+  bool IsOpen() const { return file_ && file_->File() != nullptr; }
   const std::string& Path() const { return path_; }
   // Records that have reached the operating system whole since the file was opened. After a
   // failed write the file is cut back to these, so it never ends in part of a record.
@@ -91,10 +100,10 @@ class DataFileWriter {
   // Ends the record whose text ends at `end` with CR LF and gives back the room not used.
   void EndRecord(char* end);
 
-  [[noreturn]] void Fail(const char* what, int error);
+  [[noreturn]] void Fail(const char* what, const std::error_code& error);
   void CutToSavedRecords() noexcept;
 
-  std::FILE* file_ = nullptr;
+  std::optional<FileReplacement> file_;
   std::string path_;
   std::string buffer_;
   int32_t buffered_records_ = 0;

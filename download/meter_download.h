@@ -27,7 +27,8 @@ class MeterDownload {
   MeterDownload(const MeterDownload&) = delete;
   MeterDownload& operator=(const MeterDownload&) = delete;
 
-  // Creates the data file at `df` anew, zeroes the counters and opens port `port_number`.
+  // Opens the data file at `df` anew (a file already there keeps its records until the first new
+  // one arrives), zeroes the counters and opens port `port_number`.
   // Returns false when the download could not start: the reason has been shown, the file is
   // closed and the window is back in its idle look.
   bool ReadDataLogger_2(const std::string& df, int16_t port_number);

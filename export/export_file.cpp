@@ -1,87 +1,65 @@
 #include "export/export_file.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <random>
+#include <vector>
 
-#include "data/native_path.h"
+#include "data/file_replacement.h"
 
 namespace rx {
 namespace {
 
-namespace fs = std::filesystem;
+std::error_code Errno() { return std::error_code(errno ? errno : EIO, std::generic_category()); }
 
-std::string Reason() { return std::strerror(errno ? errno : EIO); }
+// An ostream's buffer on a FILE*: the stream an export writes into the new file.
+class FileBuffer : public std::streambuf {
+ public:
+  explicit FileBuffer(std::FILE* file) : file_(file), buffer_(64 * 1024) { Reset(); }
 
-std::string WriteDirectly(const std::string& path,
-                          const std::function<void(std::ostream&)>& write) {
-  errno = 0;
-  std::ofstream file(NativePath(path), std::ios::binary | std::ios::trunc);
-  if (!file) return "Cannot create " + path + ": " + Reason();
-  write(file);
-  file.close();
-  if (file) return "";
-  return "Cannot write " + path + ": " + Reason() + " (the file is incomplete)";
-}
+ protected:
+  int_type overflow(int_type c) override {
+    if (sync() != 0) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  int sync() override {
+    const size_t size = static_cast<size_t>(pptr() - pbase());
+    const bool written = size == 0 || std::fwrite(pbase(), 1, size, file_) == size;
+    Reset();
+    return written ? 0 : -1;
+  }
 
-// A name beside `path` that no file has yet.
-std::string TemporaryName(const std::string& path) {
-  static std::mt19937 random(std::random_device{}());
-  std::string name;
-  std::error_code ec;
-  do {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
-    name = path + suffix;
-  } while (fs::exists(NativePath(name), ec));
-  return name;
-}
+ private:
+  void Reset() { setp(buffer_.data(), buffer_.data() + buffer_.size()); }
+
+  std::FILE* file_;
+  std::vector<char> buffer_;
+};
 
 }  // namespace
 
 std::string WriteExportFile(const std::string& path,
                             const std::function<void(std::ostream&)>& write) {
-  std::error_code ec;
-  const fs::file_status status = fs::status(NativePath(path), ec);
-  if (fs::exists(status) && !fs::is_regular_file(status)) return WriteDirectly(path, write);
-
-  // The file a link leads to is the one replaced, and a file that cannot be written is not.
-  std::string target = path;
-  if (fs::exists(status)) {
-    const fs::path real = fs::canonical(NativePath(path), ec);
-    if (!ec) {
-      const std::u8string text = real.u8string();
-      target.assign(text.begin(), text.end());
-    }
-    errno = 0;
-    std::FILE* existing = OpenNativeFile(target, "ab");
-    if (existing == nullptr) return "Cannot create " + path + ": " + Reason();
-    std::fclose(existing);
+  FileReplacement file(path);
+  if (const std::error_code error = file.Create()) {
+    return "Cannot create " + path + ": " + error.message();
   }
-  const std::string temporary = TemporaryName(target);
+  // An exception from `write` goes on to the caller, and `file` removes what was written.
+  FileBuffer buffer(file.File());
+  std::ostream out(&buffer);
   errno = 0;
-  std::ofstream file(NativePath(temporary), std::ios::binary | std::ios::trunc);
-  if (!file) return "Cannot create " + path + ": " + Reason();
-  try {
-    write(file);
-  } catch (...) {
-    file.close();
-    fs::remove(NativePath(temporary), ec);
-    throw;
+  write(out);
+  out.flush();
+  std::error_code error = out ? std::error_code() : Errno();
+  if (const std::error_code closed = file.CloseFile(); !error) error = closed;
+  if (error) {
+    return "Cannot write " + path + ": " + error.message() +
+           (file.Direct() ? " (the file is incomplete)" : "");
   }
-  file.close();
-  if (!file) {
-    const std::string reason = Reason();
-    fs::remove(NativePath(temporary), ec);
-    return "Cannot write " + path + ": " + reason;
-  }
-  if (fs::exists(status)) fs::permissions(NativePath(temporary), status.permissions(), ec);
-  if (const std::error_code renamed = RenameOver(temporary, target)) {
-    fs::remove(NativePath(temporary), ec);
-    return "Cannot write " + path + ": " + renamed.message();
+  if (const std::error_code committed = file.Commit()) {
+    return "Cannot write " + path + ": " + committed.message();
   }
   return "";
 }

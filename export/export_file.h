@@ -7,11 +7,10 @@
 namespace rx {
 
 // Runs `write` on the file at `path` and returns what failed, on which file, and the system's
-// reason, or an empty text when the whole file was written. A file (or a name not yet taken) is
-// written under a temporary name in the same folder and takes `path`'s name only once `write` has
-// returned and the whole file is written: after a failure, or an exception from `write` (which goes
-// on to the caller), no file is left behind and a file already at `path` is as it was. A device
-// or a pipe at `path` is written directly.
+// reason, or an empty text when the whole file was written. The file replaces what is at `path`
+// as FileReplacement does it, once `write` has returned and the whole file is on the disk: after
+// a failure, or an exception from `write` (which goes on to the caller), no file is left behind
+// and a file already at `path` is as it was. A device or a pipe at `path` is written directly.
 std::string WriteExportFile(const std::string& path,
                             const std::function<void(std::ostream&)>& write);
 

@@ -8,7 +8,6 @@
 #include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "data/native_path.h"
 #include "data/text_encoding.h"
@@ -112,20 +111,22 @@ std::string XlsxCellText(std::string_view text) {
 }
 
 XlsxWriter::XlsxWriter(std::string path)
-    : path_(std::move(path)), temporary_(path_ + ".partial"), book_(std::make_unique<Book>()) {
+    : path_(std::move(path)), file_(path_), book_(std::make_unique<Book>()) {
   for (size_t c = 0; c < kExportColumns.size(); ++c) {
     widths_[c] = static_cast<double>(kExportColumns[c].size()) + kFilterButton;
   }
   // libxlsxwriter creates the file only when the workbook is complete, and reports a failure
-  // there without the system's reason; creating it here first gives it.
-  errno = 0;
-  std::FILE* file = OpenNativeFile(temporary_, "wb");
-  if (!file) {
-    problem_ = "Cannot create " + path_ + ": " + std::strerror(errno ? errno : EIO);
+  // there without the system's reason; creating it here first gives it. It writes the file by
+  // its name.
+  if (const std::error_code error = file_.Create()) {
+    problem_ = "Cannot create " + path_ + ": " + error.message();
     return;
   }
-  std::fclose(file);
-  const std::optional<std::string> name = NarrowFileName(temporary_);
+  if (const std::error_code error = file_.CloseFile()) {
+    problem_ = "Cannot create " + path_ + ": " + error.message();
+    return;
+  }
+  const std::optional<std::string> name = NarrowFileName(file_.FilePath());
   if (!name) {
     problem_ = "Cannot create " + path_ +
                ": the system cannot hand its name to the workbook writer; choose a name in the "
@@ -151,13 +152,9 @@ XlsxWriter::XlsxWriter(std::string path)
   worksheet_freeze_panes(book_->sheet, 1, 0);
 }
 
-XlsxWriter::~XlsxWriter() {
-  if (book_) {
-    book_.reset();
-    std::error_code ec;
-    std::filesystem::remove(NativePath(temporary_), ec);
-  }
-}
+// book_ goes first, and with it any file libxlsxwriter holds; then file_ removes the workbook
+// that was not finished.
+XlsxWriter::~XlsxWriter() = default;
 
 void XlsxWriter::Check(int error, int row) {
   if (error == LXW_NO_ERROR || !problem_.empty()) return;
@@ -236,13 +233,13 @@ std::string XlsxWriter::Finish() {
                  (errno ? std::strerror(errno) : lxw_strerror(error)) + " (no workbook is written)";
     }
   }
-  std::error_code ec;
-  if (problem_.empty()) {
-    const std::error_code renamed = RenameOver(temporary_, path_);
-    if (renamed) problem_ = "Cannot write " + path_ + ": " + renamed.message();
-  }
   book_.reset();
-  if (!problem_.empty()) std::filesystem::remove(NativePath(temporary_), ec);
+  if (problem_.empty()) {
+    if (const std::error_code error = file_.Commit()) {
+      problem_ = "Cannot write " + path_ + ": " + error.message();
+    }
+  }
+  if (!problem_.empty()) file_.Discard();
   return problem_;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "data/file_replacement.h"
 #include "data/readings.h"
 
 namespace rx {
@@ -17,8 +18,8 @@ namespace rx {
 // bytes: the workbook's creation time is fixed, not taken from the clock.
 //
 // Rows go to a temporary file as they come, so that memory stays small for any number of
-// records; Finish assembles the workbook beside the file named and only then gives it that name,
-// so that a failed export leaves no half-written workbook there.
+// records; Finish assembles the workbook beside the file named and only then puts it in that
+// file's place (FileReplacement), so that a failed export leaves no half-written workbook there.
 class XlsxWriter {
  public:
   explicit XlsxWriter(std::string path);
@@ -39,7 +40,7 @@ class XlsxWriter {
 
   struct Book;
   std::string path_;
-  std::string temporary_;
+  FileReplacement file_;
   std::unique_ptr<Book> book_;
   int next_row_ = 0;
   std::string problem_;  // the first one; nothing more is written after it

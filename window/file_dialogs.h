@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <string>
 
 namespace rx {
@@ -19,11 +18,5 @@ class FileDialogs {
   // Where to save a PDF report of the readings, proposing `proposed`.
   virtual std::string SaveReport(const std::string& proposed) = 0;
 };
-
-// The name a save dialog proposes for what is made of `data_file`: the same folder and name,
-// with `extension` (".xlsx", ".pdf", ".png").
-inline std::string NameBeside(const std::string& data_file, const char* extension) {
-  return std::filesystem::path(data_file).replace_extension(extension).string();
-}
 
 }  // namespace rx

@@ -15,6 +15,7 @@
 #include "chart/chart_data.h"
 #include "chart/chart_image.h"
 #include "chart/readings_chart.h"
+#include "data/file_names.h"
 #include "data/readings.h"
 #include "window/chart_readout.h"
 #include "window/statistics_table.h"

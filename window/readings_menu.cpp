@@ -3,9 +3,8 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QShortcut>
-#include <cctype>
-#include <filesystem>
 
+#include "data/file_names.h"
 #include "data/readings.h"
 #include "export/csv_export.h"
 #include "export/export_file.h"
@@ -14,20 +13,6 @@
 #include "window/plot_window.h"
 
 namespace rx {
-namespace {
-
-// The folder that holds `path`, the folder a dialog starts in.
-std::string FolderOf(const std::string& path) {
-  return std::filesystem::path(path).parent_path().string();
-}
-
-bool IsWorkbookName(const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == ".xlsx";
-}
-
-}  // namespace
 
 ReadingsMenu::ReadingsMenu(QAbstractScrollArea& grid, Commands& commands, MessageBox& messages,
                            FileDialogs& dialogs)
@@ -79,7 +64,7 @@ void ReadingsMenu::ExportForSpreadsheet() {
   if (path.empty()) return;
   // The name's extension says what to write; the dialog adds the chosen filter's to a bare name.
   const std::string problem =
-      IsWorkbookName(path)
+      HasExtension(path, ".xlsx")
           ? WriteXlsxFile(path, ToReadings(shown.records, shown.encoding))
           : WriteExportFile(path, [&](std::ostream& out) {
               CsvWriter csv(out);
