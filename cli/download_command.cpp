@@ -24,6 +24,7 @@
 #include "cli/progress_line.h"
 #include "cli/stop_signals.h"
 #include "data/data_file_reader.h"
+#include "data/native_path.h"
 #include "data/readings.h"
 #include "download/meter_download.h"
 #include "download/qt/qt_serial_control.h"
@@ -101,11 +102,11 @@ class DownloadSession {
   int Run(const std::string& output) {
     download_.ClearStartTick();
     if (!download_.ReadDataLogger_2(output, static_cast<int16_t>(options_.port))) {
-      // Why has been printed. Say what became of the file, which may have been created.
+      // Why has been printed. A file already there keeps its records, and none is created.
       std::error_code ec;
-      const bool empty = fs::is_regular_file(output, ec) && fs::file_size(output, ec) == 0 && !ec;
+      const bool there = fs::exists(fs::symlink_status(NativePath(output), ec));
       PrintMessage("The download did not start" +
-                   (empty ? "; " + output + " holds no readings." : "."));
+                   (there ? "; " + output + " is as it was." : "; no file was created."));
       return kExitFailure;
     }
     output_ = output;

@@ -14,6 +14,8 @@ std::error_code Errno() { return std::error_code(errno ? errno : EIO, std::gener
 class FileBuffer : public std::streambuf {
  public:
   explicit FileBuffer(std::FILE* file) : file_(file), buffer_(64 * 1024) { Reset(); }
+  // Why the first write that failed did, taken before later calls change errno.
+  std::error_code Error() const { return error_; }
 
  protected:
   int_type overflow(int_type c) override {
@@ -26,7 +28,9 @@ class FileBuffer : public std::streambuf {
   }
   int sync() override {
     const size_t size = static_cast<size_t>(pptr() - pbase());
+    errno = 0;
     const bool written = size == 0 || std::fwrite(pbase(), 1, size, file_) == size;
+    if (!written && !error_) error_ = Errno();
     Reset();
     return written ? 0 : -1;
   }
@@ -36,6 +40,7 @@ class FileBuffer : public std::streambuf {
 
   std::FILE* file_;
   std::vector<char> buffer_;
+  std::error_code error_;
 };
 
 }  // namespace
@@ -49,10 +54,10 @@ std::string WriteExportFile(const std::string& path,
   // An exception from `write` goes on to the caller, and `file` removes what was written.
   FileBuffer buffer(file.File());
   std::ostream out(&buffer);
-  errno = 0;
   write(out);
   out.flush();
-  std::error_code error = out ? std::error_code() : Errno();
+  std::error_code error = buffer.Error();
+  if (!error && !out) error = std::make_error_code(std::errc::io_error);
   if (const std::error_code closed = file.CloseFile(); !error) error = closed;
   if (error) {
     return "Cannot write " + path + ": " + error.message() +

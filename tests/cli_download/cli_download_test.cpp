@@ -202,6 +202,8 @@ struct StopCase {
   // The meter reports how many records it had sent when the port closed: all of them are in
   // the file, but for one that a write in flight may have completed after the last read.
   bool all_sent = false;
+  // A data file already there, which --force lets the download replace.
+  const char* old_file = nullptr;
 };
 
 class Stop : public CliDownload, public testing::WithParamInterface<StopCase> {};
@@ -213,6 +215,10 @@ TEST_P(Stop, KeepsEveryWholeRecordReceivedAndSaysHowMany) {
   for (const std::string& option : Port()) args.push_back(option);
   args.insert(args.end(), {"--output", data_, "--units", RX_UNIT_TABLE});
   args.insert(args.end(), c.cli_args.begin(), c.cli_args.end());
+  if (c.old_file) {
+    WriteBytes(data_, c.old_file);
+    args.push_back("--force");
+  }
   auto cli = StartCli(args);
   ASSERT_TRUE(Eventually([&] { return Lines(ReadBytes(data_)) >= c.lines_before; }, 10s)) << Err();
   const int seen = Lines(ReadBytes(data_));
@@ -221,6 +227,13 @@ TEST_P(Stop, KeepsEveryWholeRecordReceivedAndSaysHowMany) {
   EXPECT_EQ(cli->ExitCode(), c.exit_code) << Err();
 
   const std::string got = ReadBytes(data_);
+  EXPECT_EQ(SavedOnStderr(data_), c.lines == 0 ? 0 : Lines(got)) << Err();
+  if (c.lines == 0) {
+    // No record came: a file that was there keeps its own, and none is made where there was none.
+    EXPECT_EQ(fs::exists(data_), c.old_file != nullptr);
+    EXPECT_EQ(got, c.old_file ? c.old_file : "");
+    return;
+  }
   const std::string expected = Expected();
   EXPECT_EQ(got, expected.substr(0, got.size())) << "not the meter's records from the first";
   EXPECT_TRUE(got.empty() || got.ends_with("\r\n")) << "the last line is cut short";
@@ -230,7 +243,6 @@ TEST_P(Stop, KeepsEveryWholeRecordReceivedAndSaysHowMany) {
     EXPECT_GE(Lines(got), seen);
     EXPECT_LT(Lines(got), Lines(expected));
   }
-  EXPECT_EQ(SavedOnStderr(data_), Lines(got)) << Err();
   EXPECT_EQ(Out(), "");
   if (c.all_sent) {
     ASSERT_TRUE(meter_->WaitFor(3s)) << "the meter did not see the port close";
@@ -281,6 +293,15 @@ INSTANTIATE_TEST_SUITE_P(
                  {},
                  3,
                  0},
+        StopCase{"TimeoutBeforeTheFirstByteOverAnOldFile",
+                 {"--records", "50", "--seed", "24", "--delay", "600000"},
+                 {"--timeout", "0.5"},
+                 0,
+                 {},
+                 3,
+                 0,
+                 false,
+                 "0,\"231207093015\",\"Time\",0\r\n1,1.5,\"V         \",1\r\n"},
         // Ten frames, then the meter falls silent for longer than the timeout.
         StopCase{
             "TimeoutAfterTheLastByte",
@@ -339,17 +360,26 @@ INSTANTIATE_TEST_SUITE_P(
                                 2, "Usage"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(CliDownload, ADeviceThatCannotBeOpenedIsReportedAndLeavesAnEmptyFile) {
+// The file named is as it was: one that was there keeps its records, and none is created.
+TEST_F(CliDownload, ADeviceThatCannotBeOpenedIsReportedAndLeavesTheFileAsItWas) {
   const std::string device = dir_.File("no-such-device");
-  EXPECT_EQ(RunCli({"download", "--device", device, "--output", data_, "--units", RX_UNIT_TABLE}),
-            1);
-  EXPECT_NE(Err().find("Cannot open serial device " + device + ": No such file or directory."),
-            std::string::npos)
-      << Err();
-  EXPECT_NE(Err().find("The download did not start; " + data_ + " holds no readings."),
-            std::string::npos)
-      << Err();
-  EXPECT_EQ(ReadBytes(data_), "");
+  for (const bool old_file : {false, true}) {
+    SCOPED_TRACE(old_file ? "old file, --force" : "no file");
+    std::vector<std::string> args{"download", "--device", device, "--output", data_, "--units",
+                                  RX_UNIT_TABLE};
+    if (old_file) {
+      WriteBytes(data_, "keep me\r\n");
+      args.push_back("--force");
+    }
+    EXPECT_EQ(RunCli(args), 1);
+    EXPECT_NE(Err().find("Cannot open serial device " + device + ": No such file or directory."),
+              std::string::npos)
+        << Err();
+    const std::string said = old_file ? data_ + " is as it was." : "no file was created.";
+    EXPECT_NE(Err().find("The download did not start; " + said), std::string::npos) << Err();
+    EXPECT_EQ(fs::exists(data_), old_file);
+    if (old_file) EXPECT_EQ(ReadBytes(data_), "keep me\r\n");
+  }
 }
 
 struct ProgressCase {

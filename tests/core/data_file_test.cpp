@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <random>
 #include <thread>
@@ -121,14 +122,35 @@ TEST(DoubleText, IsTheValueRoundedToFifteenDigitsForEveryKindOfReading) {
   }
 }
 
-TEST(DataFileWriter, ADownloadThatStoresNothingLeavesAnEmptyFile) {
-  TempDir dir;
-  const std::string path = dir.File("empty.dat");
-  WriteBytes(path, "old contents\r\n");
-  DataFileWriter writer;
-  writer.OpenDataFile(path);
-  writer.CloseDataFile();
-  EXPECT_EQ(ReadBytes(path), "");
+// The records of a new download take the file's place only with the first of them: until then,
+// and for good when none comes, the folder is as it was, with no empty file and nothing beside.
+TEST(DataFileWriter, ADownloadThatStoresNothingLeavesTheFolderAsItWas) {
+  const struct {
+    const char* name;
+    bool old_file;
+    bool quietly;  // closed as a download that is abandoned is
+  } cases[] = {{"NoFile", false, false},
+               {"OldFile", true, false},
+               {"OldFileAbandoned", true, true},
+               {"NoFileAbandoned", false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const std::string path = dir.File("kept.dat");
+    if (c.old_file) WriteBytes(path, "old contents\r\n");
+    DataFileWriter writer;
+    writer.OpenDataFile(path);
+    writer.Flush();
+    EXPECT_EQ(std::filesystem::exists(path), c.old_file);
+    c.quietly ? writer.CloseQuietly() : writer.CloseDataFile();
+    EXPECT_EQ(writer.SavedRecords(), 0);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, c.old_file ? std::vector<std::string>{"kept.dat"} : std::vector<std::string>{});
+    if (c.old_file) EXPECT_EQ(ReadBytes(path), "old contents\r\n");
+  }
 }
 
 TEST(DataFileWriter, FlushHandsRecordsToTheSystemBeforeClose) {

@@ -192,15 +192,21 @@ TEST_F(ProgramWindow, ARightPressOnTheGridOpensTheMenuAndOnlyAPickedItemPlots) {
 }
 
 TEST_F(ProgramWindow, APortWithNoDeviceShowsOneErrorAndLeavesStartUsable) {
+  const std::string old_bytes = "0,\"231207093015\",\"Time\",0\r\n1,1.5,\"V         \",1\r\n";
+  WriteBytes(InFolder("kept.dat"), old_bytes);
   ASSERT_NO_FATAL_FAILURE(StartProgram());
+  TypeFileName("kept.dat");
   // Comm. 100: the list starts at Comm. 1, and no device stands for numbers above 96.
   Click(kPortList);
   hand_->Run({"key", "--delay", "2", "--repeat", "99", "Down"});
   Click(kStart);
+  Answer(WaitForBox(kFileCheckTitle), "y");
   Answer(WaitForBox(kTitle), "Return");
   EXPECT_TRUE(NoBoxFor(500ms)) << Describe(Boxes());
+  // The file agreed to be replaced keeps its records, since no new one came.
+  EXPECT_EQ(ReadBytes(InFolder("kept.dat")), old_bytes);
 
-  // Start answers again: the data file of the failed start exists, so it asks first.
+  // Start answers again, and asks first, since the file is still there.
   Click(kStart);
   Answer(WaitForBox(kFileCheckTitle), "y");
   Answer(WaitForBox(kTitle), "Return");

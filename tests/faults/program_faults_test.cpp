@@ -154,6 +154,48 @@ TEST_F(ProgramFaults, AKillMidDownloadKeepsEveryRecordOfTheEventsHandled) {
   EXPECT_EQ(got.substr(0, before.size()), before) << "records on disk before the kill are gone";
 }
 
+// New files left beside a data file in `folder`.
+std::vector<std::string> PartFiles(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() == ".part") names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+const std::string kOldRecords = "0,\"231207093015\",\"Time\",0\r\n1,1.5,\"V         \",1\r\n";
+
+// Yes to the overwrite question lets the new download replace the file, but only its first
+// record does: a meter that has not sent yet, or never does, takes nothing from it.
+TEST_F(ProgramFaults, AReplacedFileKeepsItsRecordsUntilTheFirstNewOne) {
+  WriteBytes(InFolder("kept.dat"), kOldRecords);
+  ASSERT_NO_FATAL_FAILURE(StartMeter({"--fast", "--records", "150", "--seed", "33", "--delay",
+                                      "3000"}));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  TypeFileName("kept.dat");
+  Click(kStart);
+  Answer(WaitForBox(kFileCheckTitle, "replace"), "y");
+  std::this_thread::sleep_for(1s);
+  EXPECT_EQ(ReadBytes(InFolder("kept.dat")), kOldRecords) << "replaced before the first record";
+  Answer(WaitForBox(kTitle, "received"), "Return");
+  EXPECT_EQ(ReadBytes(InFolder("kept.dat")), Expected());
+  EXPECT_EQ(PartFiles(folder_), std::vector<std::string>{});
+  ExitProgram();
+}
+
+TEST_F(ProgramFaults, ExitBeforeTheFirstRecordLeavesTheReplacedFileAsItWas) {
+  WriteBytes(InFolder("kept.dat"), kOldRecords);
+  ASSERT_NO_FATAL_FAILURE(StartMeter({"--records", "50", "--seed", "34", "--delay", "600000"}));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  TypeFileName("kept.dat");
+  Click(kStart);
+  Answer(WaitForBox(kFileCheckTitle, "replace"), "y");
+  std::this_thread::sleep_for(1s);
+  ExitProgram();
+  EXPECT_EQ(ReadBytes(InFolder("kept.dat")), kOldRecords);
+  EXPECT_EQ(PartFiles(folder_), std::vector<std::string>{}) << "the new file was left";
+}
+
 struct FolderCase {
   const char* name;
   unsigned long mount_flags;
