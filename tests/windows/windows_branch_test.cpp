@@ -20,6 +20,10 @@
 #include "export/export_file.h"
 #include "support/download_rig.h"
 
+// After the program's headers: it defines MessageBox, the name of one of their classes.
+#define NOMINMAX
+#include <windows.h>
+
 namespace rx {
 namespace {
 
@@ -258,6 +262,50 @@ TEST_P(WindowsProgramFolder, StartAsksBeforeReplacingADataFileThatIsThere) {
   EXPECT_EQ(
       boxes.shown,
       (std::vector<Box>{{"The Data file exist . Do you want to continue ?", "Data File Check"}}));
+}
+
+// A data file agreed to be replaced keeps its records until the first new one, which puts the
+// new file in its place while the download holds that open: Windows renames an open file only
+// when it was opened to allow it. A file that another program holds open (Excel shares nothing;
+// others share all but the rename) is refused at Start, before the port is opened.
+TEST_P(WindowsProgramFolder, AReplacedDataFileTakesItsNameAtTheFirstRecord) {
+  LoadForm();
+  commands.Text1_Change("Messung 測定.dat");
+  const std::wstring wide = WideFolder() + L"\\Messung 測定.dat";
+  WriteWide(wide, "old\r\n");
+  form.SetPortListIndex(0);
+  for (const DWORD sharing : {DWORD{0}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
+    SCOPED_TRACE(sharing);
+    const HANDLE held = ::CreateFileW(wide.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    boxes.shown.clear();
+    boxes.answers = {true};
+    commands.Command1_Click(Commands::kStart);
+    ::CloseHandle(held);
+    ASSERT_EQ(boxes.shown.size(), 2u);  // the question, then why
+    EXPECT_EQ(boxes.shown[1].prompt.rfind("Cannot create data file " + commands.df() + ": ", 0),
+              0u)
+        << boxes.shown[1].prompt;
+    EXPECT_TRUE(serial.log.empty());
+    EXPECT_EQ(ReadWide(wide), "old\r\n");
+  }
+
+  boxes.shown.clear();
+  boxes.answers = {true};
+  commands.Command1_Click(Commands::kStart);
+  ASSERT_EQ(boxes.shown.size(), 1u);
+  serial.Deliver("\x02" "41020");
+  EXPECT_EQ(ReadWide(wide), "old\r\n");
+  serial.Deliver("200012345\r");
+  EXPECT_EQ(ReadWide(wide), "0,123.45,\"Größe     \",1\r\n");
+  serial.Deliver(Frame("10070300001234"));
+  EXPECT_EQ(ReadWide(wide), "0,123.45,\"Größe     \",1\r\n1,-1.234,7,0\r\n");
+  size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(WideFolder())) {
+    ++files;
+  }
+  EXPECT_EQ(files, 2u) << "a new file was left beside the data file";  // and unit2.dat
 }
 
 INSTANTIATE_TEST_SUITE_P(Folders, WindowsProgramFolder,

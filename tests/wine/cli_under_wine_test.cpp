@@ -218,6 +218,22 @@ TEST_F(CliUnderWine, AFileNamedFromTheRootIsAFile) {
   EXPECT_TRUE(windows.out == Linux(args).out);
 }
 
+// Ω is in none of Windows' Western code pages: only the wide-character API finds a file of that
+// name, and with it the check that an output is not the data file itself. The data file is not
+// named .dat here, so that nothing but that check stands in the way.
+TEST_F(CliUnderWine, AnOutputThatIsTheDataFileItselfIsRefusedWhateverItsName) {
+  const std::string name = "Messwerte \316\251.txt";
+  fs::copy_file(rig->File("memory.dat"), rig->File(name), fs::copy_options::overwrite_existing);
+  const std::string before = ReadBytes(rig->File(name));
+  for (const char* command : {"export", "report"}) {
+    SCOPED_TRACE(command);
+    const Outcome windows = Windows({command, "../" + name, "--output", rig->File(name)});
+    EXPECT_NE(windows.exit_code, 0);
+    EXPECT_NE(windows.log.find("is the data file"), std::string::npos) << windows.log;
+    EXPECT_TRUE(ReadBytes(rig->File(name)) == before) << "the data file was written over";
+  }
+}
+
 // How much text a region of a chart holds, and where: dark pixels and their bounding box.
 struct Ink {
   int pixels = 0;
