@@ -378,18 +378,22 @@ std::vector<char> AllowedDelimiters() {
 constexpr size_t kSurelyFits = 32767 / 7;
 
 void CheckWorkbook(const std::vector<Reading>& readings, const std::vector<ExpectedRow>& expected) {
-  static const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                            ("export_fuzzer-" + std::to_string(getpid()) + ".xlsx");
-  static const std::filesystem::path partial = path.string() + ".partial";
+  // A folder of its own, so that anything left beside the workbook is seen.
+  static const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("export_fuzzer-" + std::to_string(getpid()));
+  static const std::filesystem::path path = folder / "readings.xlsx";
   static const int removed_at_exit = std::atexit([] {
     std::error_code ec;
-    std::filesystem::remove(path, ec);
+    std::filesystem::remove_all(folder, ec);
   });
   (void)removed_at_exit;
   std::error_code ec;
   std::filesystem::remove(path, ec);
+  std::filesystem::create_directories(folder, ec);
   const std::string problem = WriteXlsxFile(path.string(), readings);
-  Require(!std::filesystem::exists(partial), "nothing is left beside the workbook");
+  const auto files = std::distance(std::filesystem::directory_iterator(folder),
+                                   std::filesystem::directory_iterator());
+  Require(files == (std::filesystem::exists(path) ? 1 : 0), "nothing is left beside the workbook");
   const bool fits = std::all_of(expected.begin(), expected.end(), [](const ExpectedRow& row) {
     return row.unit.size() <= kSurelyFits;
   });

@@ -136,10 +136,10 @@ TEST_F(GridMenu, ExportWritesTheWorkbookThatTheCommandLineWrites) {
   std::filesystem::create_directory(dialogs.answer);
   Menu().ExportForSpreadsheet();
   ASSERT_EQ(boxes.shown.size(), 2u);
-  EXPECT_EQ(boxes.shown[1].prompt.rfind("Cannot write " + dialogs.answer + ": ", 0), 0u)
+  EXPECT_EQ(boxes.shown[1].prompt.rfind("Cannot create " + dialogs.answer + ": ", 0), 0u)
       << boxes.shown[1].prompt;
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-    EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos) << entry.path();
+    EXPECT_FALSE(entry.path().string().ends_with(".part")) << entry.path();
   }
 }
 
