@@ -365,8 +365,8 @@ TEST_F(CliDownload, ADeviceThatCannotBeOpenedIsReportedAndLeavesTheFileAsItWas) 
   const std::string device = dir_.File("no-such-device");
   for (const bool old_file : {false, true}) {
     SCOPED_TRACE(old_file ? "old file, --force" : "no file");
-    std::vector<std::string> args{"download", "--device", device, "--output", data_, "--units",
-                                  RX_UNIT_TABLE};
+    std::vector<std::string> args{"download", "--device", device,       "--output",
+                                  data_,      "--units",  RX_UNIT_TABLE};
     if (old_file) {
       WriteBytes(data_, "keep me\r\n");
       args.push_back("--force");

@@ -148,7 +148,8 @@ TEST(DataFileWriter, ADownloadThatStoresNothingLeavesTheFolderAsItWas) {
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
       names.push_back(entry.path().filename().string());
     }
-    EXPECT_EQ(names, c.old_file ? std::vector<std::string>{"kept.dat"} : std::vector<std::string>{});
+    EXPECT_EQ(names,
+              c.old_file ? std::vector<std::string>{"kept.dat"} : std::vector<std::string>{});
     if (c.old_file) EXPECT_EQ(ReadBytes(path), "old contents\r\n");
   }
 }

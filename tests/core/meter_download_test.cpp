@@ -60,8 +60,10 @@ TEST_F(Download, AFailureWhileEndingAtTheMarkerIsNoTransfer) {
   serial.failures["PortOpen"] = "Cannot close Comm. port 1";
   serial.Deliver(kEndMarker);
   ASSERT_EQ(boxes.shown.size(), 1u);
-  EXPECT_EQ(boxes.shown[0].prompt, "Cannot close Comm. port 1\r\nThe download has stopped. 1 "
-                                   "reading was saved to " + df + ".");
+  EXPECT_EQ(boxes.shown[0].prompt,
+            "Cannot close Comm. port 1\r\nThe download has stopped. 1 "
+            "reading was saved to " +
+                df + ".");
   EXPECT_FALSE(download.fgTransferOK()) << "a failure must not read as a whole memory";
   EXPECT_EQ(window.status, "Data Transfer Failed");
 }

@@ -169,8 +169,8 @@ const std::string kOldRecords = "0,\"231207093015\",\"Time\",0\r\n1,1.5,\"V     
 // record does: a meter that has not sent yet, or never does, takes nothing from it.
 TEST_F(ProgramFaults, AReplacedFileKeepsItsRecordsUntilTheFirstNewOne) {
   WriteBytes(InFolder("kept.dat"), kOldRecords);
-  ASSERT_NO_FATAL_FAILURE(StartMeter({"--fast", "--records", "150", "--seed", "33", "--delay",
-                                      "3000"}));
+  ASSERT_NO_FATAL_FAILURE(
+      StartMeter({"--fast", "--records", "150", "--seed", "33", "--delay", "3000"}));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   TypeFileName("kept.dat");
   Click(kStart);

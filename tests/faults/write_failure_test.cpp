@@ -1,39 +1,19 @@
-// A write that fails part-way through a receive event, as on a full disk. A file-size limit
-// stands in for the full disk: with SIGXFSZ ignored, a write past it stores what fits and then
-// fails with EFBIG, which is what a disk that fills up mid-write does.
+// A write that fails part-way through a receive event, as on a full disk, which a file-size
+// limit stands in for.
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include "data/data_file.h"
 #include "download/meter_download.h"
 #include "support/download_rig.h"
+#include "support/file_size_limit.h"
 
 namespace rx {
 namespace {
 
+using test::FileSizeLimit;
 using test::Frame;
 using test::ReadBytes;
-
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    old_signal_ = signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit limit = old_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &old_);
-    signal(SIGXFSZ, old_signal_);
-  }
-
- private:
-  rlimit old_{};
-  sighandler_t old_signal_;
-};
 
 const std::string kLine = "123.45,\"V         \",1\r\n";
 

@@ -1,8 +1,6 @@
 // Every output replaces a file the same way, run here against each kind: CSV and JSON Lines
 // exports, the workbook, the chart image, the report and the data file.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 
 #include <QApplication>
 #include <QGraphicsScene>
@@ -21,6 +19,7 @@
 #include "report/readings_report.h"
 #include "support/every_test_runs.h"
 #include "support/fakes.h"
+#include "support/file_size_limit.h"
 
 namespace rx {
 namespace {
@@ -29,9 +28,11 @@ namespace fs = std::filesystem;
 using test::ReadBytes;
 using test::WriteBytes;
 
-const std::vector<StoredRecord> kRecords = {
-    {"231207093015", "Time", 0}, {"1.5", "V         ", 1}, {"2.5", "V         ", 1},
-    {"3", "V         ", 1},      {"20", "A         ", 2}};
+const std::vector<StoredRecord> kRecords = {{"231207093015", "Time", 0},
+                                            {"1.5", "V         ", 1},
+                                            {"2.5", "V         ", 1},
+                                            {"3", "V         ", 1},
+                                            {"20", "A         ", 2}};
 
 std::vector<Reading> Readings() { return ToReadings(kRecords, TextEncoding::kCp1252); }
 
@@ -87,38 +88,14 @@ const Output kOutputs[] = {
      }},
 };
 
-// A full disk: with SIGXFSZ ignored, a write past the limit stores what fits and fails.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    if (bytes == 0) return;
-    active_ = true;
-    old_signal_ = signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &old_);
-    rlimit limit = old_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    if (!active_) return;
-    setrlimit(RLIMIT_FSIZE, &old_);
-    signal(SIGXFSZ, old_signal_);
-  }
-
- private:
-  bool active_ = false;
-  rlimit old_{};
-  sighandler_t old_signal_ = SIG_DFL;
-};
-
 struct Case {
   const char* name;
-  bool old_file;            // a file is there to replace, with `perms`
+  bool old_file;  // a file is there to replace, with `perms`
   fs::perms perms;
-  bool through_link;        // the output is named by a link to that file
-  bool other_writer;        // another replacement of the same file is under way meanwhile
-  rlim_t disk_full_at;      // 0: room enough
-  const char* refusal;      // the reason given, or none when the file is replaced
+  bool through_link;    // the output is named by a link to that file
+  bool other_writer;    // another replacement of the same file is under way meanwhile
+  rlim_t disk_full_at;  // 0: room enough
+  const char* refusal;  // the reason given, or none when the file is replaced
 };
 
 constexpr fs::perms kReadWrite = static_cast<fs::perms>(0644);
@@ -172,7 +149,7 @@ TEST_P(OutputFile, ReplacesAFileOnlyWhenWholeAndKeepsItsLinkAndPermissions) {
 
     std::string problem;
     {
-      FileSizeLimit full(c.disk_full_at);
+      test::FileSizeLimit full(c.disk_full_at);
       problem = output.write(path);
     }
 

@@ -284,8 +284,7 @@ TEST_P(WindowsProgramFolder, AReplacedDataFileTakesItsNameAtTheFirstRecord) {
     commands.Command1_Click(Commands::kStart);
     ::CloseHandle(held);
     ASSERT_EQ(boxes.shown.size(), 2u);  // the question, then why
-    EXPECT_EQ(boxes.shown[1].prompt.rfind("Cannot create data file " + commands.df() + ": ", 0),
-              0u)
+    EXPECT_EQ(boxes.shown[1].prompt.rfind("Cannot create data file " + commands.df() + ": ", 0), 0u)
         << boxes.shown[1].prompt;
     EXPECT_TRUE(serial.log.empty());
     EXPECT_EQ(ReadWide(wide), "old\r\n");
@@ -295,7 +294,7 @@ TEST_P(WindowsProgramFolder, AReplacedDataFileTakesItsNameAtTheFirstRecord) {
   boxes.answers = {true};
   commands.Command1_Click(Commands::kStart);
   ASSERT_EQ(boxes.shown.size(), 1u);
-  serial.Deliver("\x02" "41020");
+  serial.Deliver(std::string("\x02") + "41020");
   EXPECT_EQ(ReadWide(wide), "old\r\n");
   serial.Deliver("200012345\r");
   EXPECT_EQ(ReadWide(wide), "0,123.45,\"Größe     \",1\r\n");
