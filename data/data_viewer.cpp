@@ -42,7 +42,9 @@ int RoundedQuotient(int numerator, int denominator) {
 }
 
 std::vector<StoredRecord> ViewData(GridTable& grid, const std::string& df, int32_t datano) {
-  std::vector<StoredRecord> records = ReadDataFile(df, datano);
+  // A download that stored nothing left no file where there was none: nothing to read.
+  std::vector<StoredRecord> records =
+      datano == 0 ? std::vector<StoredRecord>() : ReadDataFile(df, datano);
   ShowRecords(grid, records);
   return records;
 }

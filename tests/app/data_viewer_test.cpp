@@ -126,11 +126,15 @@ TEST_F(Viewer, ReadsOnlyDatanoRecordsAndDropsRowsOfALongerPicture) {
   EXPECT_EQ(Row(grid, 1), (std::vector<std::string>{"1", "1", "1", "V         "}));
 }
 
+// Also where a download that stored nothing left no file.
 TEST_F(Viewer, WithNoRecordsShowsTheHeaderRowOnly) {
   File("0,1,\"V         \",1\r\n");
-  ViewData(grid, df, 0);
-  EXPECT_EQ(grid.Rows(), 1);
-  EXPECT_EQ(Row(grid, 0), (std::vector<std::string>{"No.", "Channel", "Value", "Unit"}));
+  for (const bool file : {true, false}) {
+    if (!file) std::filesystem::remove(df);
+    ViewData(grid, df, 0);
+    EXPECT_EQ(grid.Rows(), 1);
+    EXPECT_EQ(Row(grid, 0), (std::vector<std::string>{"No.", "Channel", "Value", "Unit"}));
+  }
 }
 
 TEST_F(Viewer, AFailedReadLeavesTheGridAsItWas) {

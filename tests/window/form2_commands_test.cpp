@@ -54,7 +54,7 @@ TEST_F(Commands, StartWithoutAFileAsksNothingAndBeginsTheDownload) {
   EXPECT_TRUE(Running());
   EXPECT_EQ(Label1(4)->text(), "0");
   EXPECT_EQ(serial.log, Opened());
-  EXPECT_TRUE(std::filesystem::exists(form->df()));
+  EXPECT_FALSE(std::filesystem::exists(form->df())) << "created before the first record";
   EXPECT_TRUE(form->Download().fgComPortOpen());
 }
 
@@ -74,8 +74,10 @@ TEST_P(Overwrite, AnExistingFileIsReplacedOnlyOnYes) {
   EXPECT_EQ(boxes.shown, std::vector<Box>{kOverwrite});
   EXPECT_EQ(Running(), GetParam().started);
   if (GetParam().started) {
-    EXPECT_EQ(DataFile(), "");
+    EXPECT_EQ(DataFile(), "0,1,\"V         \",1\r\n") << "replaced before the first record";
     EXPECT_EQ(serial.log, Opened());
+    serial.Deliver(kChannelFrame);
+    EXPECT_NE(DataFile(), "0,1,\"V         \",1\r\n");
   } else {
     EXPECT_EQ(DataFile(), "0,1,\"V         \",1\r\n");
     EXPECT_TRUE(serial.log.empty());
