@@ -13,6 +13,7 @@
 #include "app/file_exists.h"
 #include "app/port_list.h"
 #include "app/start_up.h"
+#include "data/file_names.h"
 #include "data/grid_table.h"
 #include "data/readings.h"
 #include "download/port_device.h"
@@ -108,6 +109,22 @@ TEST(WindowsStartUp, TheDataFolderOfAnInstalledCopyIsMadeUnderADocumentsPathOuts
   EXPECT_EQ(ChooseDataFolder("C:\\Program Files\\RX7731", false, utf8).unit_table,
             utf8 + "\\RX7731\\unit2.dat");
   EXPECT_TRUE(FolderWritable(utf8 + "\\RX7731"));
+}
+
+// Names outside the code page keep their characters through the questions asked of paths, and
+// the same file is found under two spellings of it.
+TEST(WindowsFileNames, ANameOutsideTheCodePageIsTheSameFileAndKeepsItsCharacters) {
+  TempDir dir;
+  const std::string folder = dir.Path().string();
+  const std::string data = folder + "\\Messung 測定.dat";
+  WriteWide(dir.Path().wstring() + L"\\Messung 測定.dat", "0,1,\"V         \",1\r\n");
+  WriteWide(dir.Path().wstring() + L"\\Messung.dat", "");
+  EXPECT_TRUE(SameFile(data, folder + "\\.\\MESSUNG 測定.dat"));
+  EXPECT_FALSE(SameFile(data, folder + "\\Messung.dat"));
+  EXPECT_EQ(NameBeside(data, ".xlsx"), folder + "\\Messung 測定.xlsx");
+  EXPECT_EQ(FolderOf(data), folder);
+  EXPECT_TRUE(HasExtension(folder + "\\測定.XLSX", ".xlsx"));
+  EXPECT_FALSE(HasExtension(data, ".xlsx"));
 }
 
 TEST(WindowsStartUp, TheDefaultDataFileNameIsTheDate) {
