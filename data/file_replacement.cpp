@@ -35,9 +35,9 @@ FileReplacement::~FileReplacement() { Discard(); }
 
 std::error_code FileReplacement::Create() {
   std::error_code ec;
-  const fs::file_status status = fs::status(NativePath(path_), ec);
+  const NativeFileKind kind = KindOf(path_);
   target_ = path_;
-  if (fs::exists(status) && !fs::is_regular_file(status)) {
+  if (kind == NativeFileKind::kOther) {
     direct_ = true;
     file_path_ = path_;
     errno = 0;
@@ -46,7 +46,7 @@ std::error_code FileReplacement::Create() {
     created_ = true;
     return {};
   }
-  if (fs::exists(status)) {
+  if (kind == NativeFileKind::kPlainFile) {
     const fs::path real = fs::canonical(NativePath(path_), ec);
     if (!ec) target_ = Utf8(real);
     if (const std::error_code refused = ReplacementRefused(target_)) return refused;
@@ -60,7 +60,10 @@ std::error_code FileReplacement::Create() {
   }
   if (file_ == nullptr) return error;
   created_ = true;
-  if (fs::exists(status)) fs::permissions(NativePath(file_path_), status.permissions(), ec);
+  if (kind == NativeFileKind::kPlainFile) {
+    const fs::perms perms = fs::status(NativePath(target_), ec).permissions();
+    if (!ec) fs::permissions(NativePath(file_path_), perms, ec);
+  }
   return {};
 }
 

@@ -20,20 +20,31 @@ namespace rx {
 
 namespace {
 
-std::error_code LastError() {
-  return std::error_code(static_cast<int>(::GetLastError()), std::system_category());
-}
-
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 }  // namespace
+
+NativeFileKind KindOf(const std::string& path) {
+  const std::wstring wide = WidePath(path);
+  const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return NativeFileKind::kNone;
+  if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE))
+    return NativeFileKind::kOther;
+  // A device or a pipe can look like a file by its attributes (under Wine, /dev/full does).
+  const HANDLE handle = ::CreateFileW(wide.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return NativeFileKind::kOther;
+  const DWORD type = ::GetFileType(handle);
+  ::CloseHandle(handle);
+  return type == FILE_TYPE_DISK ? NativeFileKind::kPlainFile : NativeFileKind::kOther;
+}
 
 std::FILE* CreateNewNativeFile(const std::string& path, std::error_code& error) {
   const std::wstring wide = WidePath(path);
   const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_WRITE, kShareAll, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
-    error = LastError();
+    error = LastWindowsError();
     return nullptr;
   }
   const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
@@ -55,14 +66,14 @@ std::FILE* CreateNewNativeFile(const std::string& path, std::error_code& error) 
 std::error_code SyncNativeFile(std::FILE* file) {
   const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
   if (::FlushFileBuffers(handle)) return {};
-  return LastError();
+  return LastWindowsError();
 }
 
 std::error_code SyncNativeFile(const std::string& path) {
   const HANDLE handle = ::CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, kShareAll, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return LastError();
-  const std::error_code error = ::FlushFileBuffers(handle) ? std::error_code() : LastError();
+  if (handle == INVALID_HANDLE_VALUE) return LastWindowsError();
+  const std::error_code error = ::FlushFileBuffers(handle) ? std::error_code() : LastWindowsError();
   ::CloseHandle(handle);
   return error;
 }
@@ -79,7 +90,7 @@ std::error_code ReplacementRefused(const std::string& path) {
   // (Excel shares nothing) makes this fail with a sharing violation.
   const HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_WRITE | DELETE, kShareAll, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return LastError();
+  if (handle == INVALID_HANDLE_VALUE) return LastWindowsError();
   ::CloseHandle(handle);
   return {};
 }
@@ -101,6 +112,12 @@ std::error_code SyncDescriptorOf(const std::string& path, int flags) {
 }
 
 }  // namespace
+
+NativeFileKind KindOf(const std::string& path) {
+  struct stat info;
+  if (::stat(path.c_str(), &info) != 0) return NativeFileKind::kNone;
+  return S_ISREG(info.st_mode) ? NativeFileKind::kPlainFile : NativeFileKind::kOther;
+}
 
 std::FILE* CreateNewNativeFile(const std::string& path, std::error_code& error) {
   const int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

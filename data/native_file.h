@@ -9,6 +9,11 @@ namespace rx {
 // The system's side of replacing a file (file_replacement.h); paths in UTF-8, as NativePath
 // takes them.
 
+enum class NativeFileKind { kNone, kPlainFile, kOther };
+// What is at `path` (links followed): nothing, a plain file, or anything else (a folder, a device,
+// a pipe), which is written in place rather than replaced.
+NativeFileKind KindOf(const std::string& path);
+
 // Creates a file that does not exist yet and opens it for writing, binary. Fails with "file
 // exists" when the name is taken, so that two writers never share one. On Windows the file can be
 // renamed while it is open, which a data file needs at its first record.

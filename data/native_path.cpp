@@ -24,6 +24,27 @@ std::wstring Widen(const std::string& text, UINT code_page, DWORD flags) {
 
 }  // namespace
 
+std::error_code LastWindowsError() {
+  const DWORD error = ::GetLastError();
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return std::make_error_code(std::errc::no_such_file_or_directory);
+    case ERROR_ACCESS_DENIED:
+      return std::make_error_code(std::errc::permission_denied);
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return std::make_error_code(std::errc::file_exists);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return std::make_error_code(std::errc::no_space_on_device);
+    case ERROR_WRITE_PROTECT:
+      return std::make_error_code(std::errc::read_only_file_system);
+    default:
+      return std::error_code(static_cast<int>(error), std::system_category());
+  }
+}
+
 std::wstring WidePath(const std::string& path) {
   std::wstring wide = Widen(path, CP_UTF8, MB_ERR_INVALID_CHARS);
   if (wide.empty() && !path.empty()) wide = Widen(path, CP_ACP, 0);
@@ -44,7 +65,7 @@ std::error_code RenameOver(const std::string& from, const std::string& to) {
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return {};
   }
-  return std::error_code(static_cast<int>(::GetLastError()), std::system_category());
+  return LastWindowsError();
 }
 
 namespace {

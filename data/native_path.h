@@ -31,6 +31,9 @@ std::optional<std::string> NarrowFileName(const std::string& path);
 // The path in UTF-16 for the wide-character API. Text that is not UTF-8 is taken in the
 // system's code page, as the narrow API would have.
 std::wstring WidePath(const std::string& path);
+// GetLastError()'s reason; the common ones in the words the C library gives elsewhere, so that a
+// message reads the same on every system.
+std::error_code LastWindowsError();
 #endif
 
 }  // namespace rx

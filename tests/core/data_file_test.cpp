@@ -182,7 +182,7 @@ TEST(DataFileWriter, FailuresNameTheFileAndTheReason) {
     writer.Flush();
     FAIL() << "a full disk went unnoticed";
   } catch (const DataFileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Cannot write data file /dev/full: No space left on device");
+    EXPECT_EQ(std::string(e.what()), test::kFullDeviceFailure);
   }
 }
 

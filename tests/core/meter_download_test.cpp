@@ -196,8 +196,9 @@ TEST_F(Download, AWriteErrorEndsTheDownloadAndSaysWhatWasSaved) {
   ASSERT_TRUE(Start());
   serial.Deliver(Frame(kA));
   EXPECT_EQ(boxes.shown,
-            (std::vector<Box>{{"Cannot write data file /dev/full: No space left on device\r\n"
-                               "The download has stopped. 0 readings were saved to /dev/full.",
+            (std::vector<Box>{{test::kFullDeviceFailure +
+                                   "\r\nThe download has stopped. 0 readings were saved to "
+                                   "/dev/full.",
                                "RX7731"}}));
   EXPECT_EQ(serial.log.back(), "PortOpen=false");
   EXPECT_FALSE(download.fgComPortOpen());

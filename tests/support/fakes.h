@@ -141,6 +141,19 @@ struct Box {
   std::string prompt, title;
   bool operator==(const Box&) const = default;
 };
+// Why a data file at /dev/full, which takes no byte, fails. Under Wine it is a plain file to the
+// Windows build, which writes beside it and cannot put that in its place.
+#ifdef _WIN32
+inline const std::string kFullDeviceFailure =
+    "Cannot replace data file /dev/full: Permission denied";
+#else
+inline const std::string kFullDeviceFailure =
+    "Cannot write data file /dev/full: No space left on device";
+#endif
+
+inline void PrintTo(const Box& box, std::ostream* os) {
+  *os << "{\"" << box.prompt << "\", \"" << box.title << "\"}";
+}
 
 // Records every box shown; Yes/No questions take their answers from `answers` (No when empty).
 class RecordingMessageBox : public MessageBox {
