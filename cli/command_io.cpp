@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/exit_codes.h"
+#include "data/file_names.h"
 #include "export/export_file.h"
 
 namespace rx::cli {
@@ -56,22 +57,8 @@ void AddChannelOption(CLI::App& command, std::vector<int>& channels, const std::
 
 namespace {
 
-// The extension of the file name at the end of `path`, in lower case and with its dot: ".csv".
-// Dots and blanks at the end are dropped first, as Windows drops them from a name.
-std::string Extension(std::string path) {
-  while (!path.empty() && (path.back() == '.' || path.back() == ' ')) path.pop_back();
-  const size_t dot = path.rfind('.');
-  const size_t slash = path.find_last_of("/\\");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  std::string extension = path.substr(dot);
-  for (char& c : extension) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return extension;
-}
-
 std::string FormatOfName(const std::string& path) {
-  const std::string extension = Extension(path);
+  const std::string extension = ExtensionOf(path);
   if (extension == ".csv") return "csv";
   if (extension == ".json" || extension == ".jsonl") return "json";
   if (extension == ".xlsx") return "xlsx";
@@ -96,7 +83,7 @@ CLI::Option* AddOutputOption(CLI::App& command, std::string& output, const std::
       ->type_name("FILE")
       ->check(CLI::Validator(
           [](const std::string& path) -> std::string {
-            if (Extension(path) != ".dat") return {};
+            if (ExtensionOf(path) != ".dat") return {};
             return path +
                    " is named as a data file, and only a download writes those: give the "
                    "output another name";

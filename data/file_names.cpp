@@ -1,7 +1,5 @@
 #include "data/file_names.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "data/native_path.h"
@@ -13,8 +11,6 @@ std::string Utf8(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
 }
-
-char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 }  // namespace
 
@@ -32,10 +28,20 @@ std::string NameBeside(const std::string& path, std::string_view extension) {
   return Utf8(NativePath(path).replace_extension(NativePath(std::string(extension))));
 }
 
+std::string ExtensionOf(std::string path) {
+  while (!path.empty() && (path.back() == '.' || path.back() == ' ')) path.pop_back();
+  const size_t dot = path.rfind('.');
+  const size_t slash = path.find_last_of("/\\");
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  std::string extension = path.substr(dot);
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return extension;
+}
+
 bool HasExtension(const std::string& path, std::string_view extension) {
-  const std::string own = Utf8(NativePath(path).extension());
-  return std::equal(own.begin(), own.end(), extension.begin(), extension.end(),
-                    [](char a, char b) { return Lower(a) == Lower(b); });
+  return ExtensionOf(path) == extension;
 }
 
 }  // namespace rx

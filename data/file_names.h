@@ -18,7 +18,11 @@ std::string FolderOf(const std::string& path);
 // The same folder and name with `extension` (".xlsx", ".pdf", ".png") in place of its own.
 std::string NameBeside(const std::string& path, std::string_view extension);
 
-// Whether the name ends in `extension` (".xlsx"), in any letter case.
+// The extension of the file name at the end of `path`, in lower case and with its dot: ".csv".
+// Dots and blanks at the end are dropped first, as Windows drops them from a name.
+std::string ExtensionOf(std::string path);
+
+// Whether ExtensionOf(path) is `extension` (".xlsx", lower case).
 bool HasExtension(const std::string& path, std::string_view extension);
 
 }  // namespace rx
