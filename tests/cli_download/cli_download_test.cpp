@@ -234,6 +234,7 @@ TEST_P(Stop, KeepsEveryWholeRecordReceivedAndSaysHowMany) {
         << Err();
     EXPECT_EQ(fs::exists(data_), c.old_file != nullptr);
     EXPECT_EQ(got, c.old_file ? c.old_file : "");
+    EXPECT_EQ(Out(), "");
     return;
   }
   EXPECT_EQ(SavedOnStderr(data_), Lines(got)) << Err();
