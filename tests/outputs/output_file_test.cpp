@@ -69,7 +69,7 @@ const Output kOutputs[] = {
      }},
     {"Report", ".pdf",
      [](const std::string& path) {
-       RecordsInMemory records(kRecords, TextEncoding::kCp1252);
+       RecordsInMemory records(kRecords, TextEncoding::kCp1252, "readings.dat");
        return WriteReport(records, "readings.dat", path, {}).problem;
      }},
     {"DataFile", ".dat",
