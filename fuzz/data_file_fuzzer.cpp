@@ -6,6 +6,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const StoredRecord& r : in_memory.records) {
     if (Storable(r.ValueText) && Storable(r.UnitText)) storable.push_back(r);
   }
+  std::filesystem::remove(rewritten.Path());
   DataFileWriter writer;
   writer.OpenDataFile(rewritten.Path());
   for (size_t i = 0; i < storable.size(); ++i) {
@@ -80,6 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                         std::string_view(storable[i].UnitText), storable[i].Channel);
   }
   writer.CloseDataFile();
+  if (storable.empty()) {
+    Require(!std::filesystem::exists(rewritten.Path()), "a writer given no record leaves no file");
+    return 0;
+  }
   const Outcome again = Attempt(
       [&] { return ReadDataFile(rewritten.Path(), static_cast<int32_t>(storable.size())); });
   Require(again.error.empty() && again.records == storable,

@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -118,6 +119,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const ScratchFile df("download.dat");
   static const ScratchFile reference("download-reference.dat");
 
+  // Each input starts where no data file is: a download that brings no record leaves none.
+  std::filesystem::remove(df.Path());
+  std::filesystem::remove(reference.Path());
   FuzzedDataProvider input(data, size);
   test::ScriptedSerialControl serial;
   test::RecordingWindow window;
@@ -160,6 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   const std::string bytes = test::ReadBytes(df.Path());
   const int32_t datano = download.datano();
+  Require(datano > 0 || !std::filesystem::exists(df.Path()),
+          "a download that brings no record leaves no file where there was none");
   CheckLines(bytes, datano, known_names, df.Path());
 
   bool ended_in_one_chunk = false;
