@@ -192,10 +192,12 @@ class ReadingsLinesItem : public QGraphicsItem {
       pen.setCapStyle(Qt::FlatCap);
       pen.setJoinStyle(Qt::BevelJoin);
       painter->setPen(pen);
+      // One path of a subpath per run: a run starts with a move, so nothing joins two runs, and
+      // an image file holds one element per series however many sessions the file has.
+      QPainterPath path;
       for (const ChartRun& run : series[i].runs) {
         if (run.back().x < x_min || run.front().x > x_max) continue;
         const std::vector<ChartPoint> points = DecimateRun(run, x_min, x_max, columns);
-        QPainterPath path;
         for (size_t p = 0; p < points.size(); ++p) {
           const QPointF at(x_at(points[p].x), plot.bottom() - (points[p].y - y_min) * y_scale);
           if (p == 0) {
@@ -210,8 +212,8 @@ class ReadingsLinesItem : public QGraphicsItem {
           path.moveTo(at.x() - 3, at.y());
           path.lineTo(at.x() + 3, at.y());
         }
-        painter->drawPath(path);
       }
+      if (!path.isEmpty()) painter->drawPath(path);
     }
 
     const double width = label_width_ + 4;

@@ -28,8 +28,9 @@ ChartData TwoChannels() {
   return BuildChartData(ToReadings(records, TextEncoding::kCp1252));
 }
 
-// The <path> elements of an SVG drawn with no fill, counted by stroke colour, which an
-// element takes from its own attributes or from the nearest enclosing group's.
+// The lines of an SVG's <path> elements drawn with no fill (each move in a path's data starts
+// one), counted by stroke colour, which an element takes from its own attributes or from the
+// nearest enclosing group's.
 std::map<QString, int> LinePathsByColor(const QByteArray& svg, QString* error) {
   std::map<QString, int> paths;
   QXmlStreamReader xml(svg);
@@ -42,7 +43,9 @@ std::map<QString, int> LinePathsByColor(const QByteArray& svg, QString* error) {
       if (attributes.hasAttribute("stroke")) stroke = attributes.value("stroke").toString();
       if (attributes.hasAttribute("fill")) fill = attributes.value("fill").toString();
       inherited.emplace_back(stroke, fill);
-      if (xml.name() == QLatin1String("path") && fill == "none") ++paths[stroke];
+      if (xml.name() == QLatin1String("path") && fill == "none") {
+        paths[stroke] += static_cast<int>(attributes.value("d").count(u'M'));
+      }
     } else if (xml.isEndElement()) {
       inherited.pop_back();
     }
@@ -51,7 +54,7 @@ std::map<QString, int> LinePathsByColor(const QByteArray& svg, QString* error) {
   return paths;
 }
 
-TEST(ChartImageTest, SvgIsWellFormedWithOnePathPerRun) {
+TEST(ChartImageTest, SvgIsWellFormedWithOneLinePerRun) {
   QGraphicsScene scene;
   auto* chart = new ReadingsChart(TwoChannels());
   SetChartSize(scene, *chart, kDefaultChartSize);
