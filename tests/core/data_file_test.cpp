@@ -144,12 +144,8 @@ TEST(DataFileWriter, ADownloadThatStoresNothingLeavesTheFolderAsItWas) {
     EXPECT_EQ(std::filesystem::exists(path), c.old_file);
     c.quietly ? writer.CloseQuietly() : writer.CloseDataFile();
     EXPECT_EQ(writer.SavedRecords(), 0);
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
-      names.push_back(entry.path().filename().string());
-    }
-    EXPECT_EQ(names,
-              c.old_file ? std::vector<std::string>{"kept.dat"} : std::vector<std::string>{});
+    EXPECT_EQ(test::FileNames(dir.Path()),
+              c.old_file ? std::set<std::string>{"kept.dat"} : std::set<std::string>{});
     if (c.old_file) EXPECT_EQ(ReadBytes(path), "old contents\r\n");
   }
 }

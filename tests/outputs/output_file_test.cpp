@@ -112,14 +112,6 @@ const Case kCases[] = {
     {"DiskFullPartWay", true, kReadWrite, false, false, 64, "File too large"},
 };
 
-std::set<std::string> Names(const fs::path& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 class OutputFile : public testing::TestWithParam<Output> {};
 
 TEST_P(OutputFile, ReplacesAFileOnlyWhenWholeAndKeepsItsLinkAndPermissions) {
@@ -168,12 +160,12 @@ TEST_P(OutputFile, ReplacesAFileOnlyWhenWholeAndKeepsItsLinkAndPermissions) {
     if (c.other_writer) {
       // Its own new file is untouched, and it can still take the name.
       before.insert(fs::path(other.FilePath()).filename().string());
-      EXPECT_EQ(Names(dir.Path()), before);
+      EXPECT_EQ(test::FileNames(dir.Path()), before);
       ASSERT_FALSE(other.CloseFile());
       ASSERT_FALSE(other.Commit());
       EXPECT_EQ(ReadBytes(real), "the other writer's\r\n");
     } else {
-      EXPECT_EQ(Names(dir.Path()), before) << "a new file was left beside the old one";
+      EXPECT_EQ(test::FileNames(dir.Path()), before) << "a new file was left beside the old one";
     }
   }
 }
