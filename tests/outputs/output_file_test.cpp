@@ -123,16 +123,12 @@ TEST_P(OutputFile, ReplacesAFileOnlyWhenWholeAndKeepsItsLinkAndPermissions) {
     const std::string real = dir.File(std::string("real") + output.extension);
     const std::string link = dir.File(std::string("link") + output.extension);
     const std::string path = c.through_link ? link : real;
-    std::set<std::string> before;
     if (c.old_file) {
       WriteBytes(real, old_bytes);
       fs::permissions(real, c.perms);
-      before.insert(fs::path(real).filename().string());
     }
-    if (c.through_link) {
-      fs::create_symlink(real, link);
-      before.insert(fs::path(link).filename().string());
-    }
+    if (c.through_link) fs::create_symlink(real, link);
+    std::set<std::string> before = test::FileNames(dir.Path());
     FileReplacement other(real);
     if (c.other_writer) {
       ASSERT_FALSE(other.Create());
