@@ -146,7 +146,9 @@ TEST(DataFileWriter, ADownloadThatStoresNothingLeavesTheFolderAsItWas) {
     EXPECT_EQ(writer.SavedRecords(), 0);
     EXPECT_EQ(test::FileNames(dir.Path()),
               c.old_file ? std::set<std::string>{"kept.dat"} : std::set<std::string>{});
-    if (c.old_file) EXPECT_EQ(ReadBytes(path), "old contents\r\n");
+    if (c.old_file) {
+      EXPECT_EQ(ReadBytes(path), "old contents\r\n");
+    }
   }
 }
 

@@ -151,8 +151,12 @@ TEST_P(OutputFile, ReplacesAFileOnlyWhenWholeAndKeepsItsLinkAndPermissions) {
       EXPECT_TRUE(bytes != old_bytes && bytes.size() > 20) << bytes.size();
       before.insert(fs::path(real).filename().string());
     }
-    if (c.old_file) EXPECT_EQ(fs::status(real).permissions(), c.perms);
-    if (c.through_link) EXPECT_TRUE(fs::is_symlink(link));
+    if (c.old_file) {
+      EXPECT_EQ(fs::status(real).permissions(), c.perms);
+    }
+    if (c.through_link) {
+      EXPECT_TRUE(fs::is_symlink(link));
+    }
     if (c.other_writer) {
       // Its own new file is untouched, and it can still take the name.
       before.insert(fs::path(other.FilePath()).filename().string());
