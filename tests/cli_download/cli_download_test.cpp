@@ -382,7 +382,9 @@ TEST_F(CliDownload, ADeviceThatCannotBeOpenedIsReportedAndLeavesTheFileAsItWas) 
     const std::string said = old_file ? data_ + " is as it was." : "no file was created.";
     EXPECT_NE(Err().find("The download did not start; " + said), std::string::npos) << Err();
     EXPECT_EQ(fs::exists(data_), old_file);
-    if (old_file) EXPECT_EQ(ReadBytes(data_), "keep me\r\n");
+    if (old_file) {
+      EXPECT_EQ(ReadBytes(data_), "keep me\r\n");
+    }
   }
 }
 

@@ -22,7 +22,9 @@
 #include "support/download_rig.h"
 
 // After the program's headers: it defines MessageBox, the name of one of their classes.
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 namespace rx {
