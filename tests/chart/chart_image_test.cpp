@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QFile>
 #include <QGraphicsScene>
 #include <QImage>
@@ -14,7 +13,6 @@
 #include <vector>
 
 #include "chart/readings_chart.h"
-#include "support/every_test_runs.h"
 
 namespace rx {
 namespace {
@@ -178,11 +176,3 @@ TEST(ReadingsChartTest, AChannelHasTheSameColourInEveryChart) {
 
 }  // namespace
 }  // namespace rx
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
-  rx::test::FailSkippedTestsWhenAsked();
-  return RUN_ALL_TESTS();
-}

@@ -2,7 +2,6 @@
 // exports, the workbook, the chart image, the report and the data file.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QGraphicsScene>
 #include <filesystem>
 #include <functional>
@@ -17,7 +16,6 @@
 #include "export/json_lines_export.h"
 #include "export/xlsx_export.h"
 #include "report/readings_report.h"
-#include "support/every_test_runs.h"
 #include "support/fakes.h"
 #include "support/file_size_limit.h"
 
@@ -175,11 +173,3 @@ INSTANTIATE_TEST_SUITE_P(Outputs, OutputFile, testing::ValuesIn(kOutputs),
 
 }  // namespace
 }  // namespace rx
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  testing::InitGoogleTest(&argc, argv);
-  rx::test::FailSkippedTestsWhenAsked();
-  return RUN_ALL_TESTS();
-}
